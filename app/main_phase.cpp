@@ -1,0 +1,50 @@
+#include "app/main_phase.h"
+
+#include <QQuickWindow>
+#include <QUrl>
+
+#include "app/qml_phase.h"
+#include "app/qroot.h"
+#include "app/single_application.h"
+#include "bridge/data_folder.h"
+#include "bridge/hfileio.h"
+
+namespace {
+
+// "formula.json" carries the formula models fetched at login for this run only; it is emptied
+// so that a later run never picks up a stale copy.
+void consumeFormulaModels() {
+    HFileIO files;
+    files.readFileDefaultPath(QStringLiteral("formula.json"));
+    files.writedFileDefaultPath(QStringLiteral("formula.json"), QString());
+}
+
+}  // namespace
+
+void runMainPhase(SingleApplication& app, const QString& dataDir) {
+    // Formula registry: the built-in standard indicators, then the built-in groups and the
+    // strategy formulas, are registered here.
+
+    consumeFormulaModels();
+
+    // Formula registry: the saved parameters of "index.param" are loaded here.
+
+    // Quote engine: its thread is started here, the reference files "board.json",
+    // "stock_rzrq.json" and "stock_rating.json" are handed to it, and the security
+    // dictionary is created.
+
+    QmlPhase phase(dataDir, QUrl(QStringLiteral("qrc:/qml/main.qml")));
+    phase.load();
+    if (QObject* root = phase.rootObject()) {
+        QRoot* helper = QRoot::instance();
+        helper->setWindow(root);
+        phase.setContextProperty(QStringLiteral("QRoot"), helper);
+        helper->setApplication(&app);
+        app.setWindow(qobject_cast<QWindow*>(root));
+    }
+    phase.exec();
+    phase.destroyEngine();
+
+    // Quote engine: shut down and its thread joined here, after the views have released
+    // their contexts.
+}

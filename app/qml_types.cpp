@@ -1,0 +1,40 @@
+#include "app/qml_types.h"
+
+#include <QQmlEngine>
+
+#include "bridge/hdatetime.h"
+#include "bridge/hfileio.h"
+#include "bridge/hroute.h"
+#include "bridge/http_request.h"
+#include "bridge/http_request_factory.h"
+#include "bridge/hutil.h"
+#include "bridge/qcrypto.h"
+#include "service/qbase_service.h"
+#include "service/qmystock_service.h"
+#include "service/qstockpool_service.h"
+
+namespace {
+
+// Every type is version 1.0; the module is the type's own name unless given.
+template <typename T>
+void registerType(const char* name, const char* module = nullptr) {
+    qmlRegisterType<T>(module ? module : name, 1, 0, name);
+}
+
+}  // namespace
+
+void registerQmlTypes() {
+    // The order is fixed; types of the quote models, tables, charts and drawing tools take
+    // their places between QBaseService and QMyStockService as they are built.
+    registerType<HttpRequest>("HttpRequest", "Network");
+    qmlRegisterSingletonType<HttpRequestFactory>("Network", 1, 0, "HttpRequestFactory",
+                                                 &HttpRequestFactory::provider);
+    registerType<HFileIO>("HFileIO");
+    registerType<HRoute>("HRoute");
+    registerType<HDatetime>("HDatetime");
+    registerType<HUtil>("HUtil");
+    registerType<QCrypto>("QCrypto");
+    registerType<QBaseService>("QBaseService");
+    registerType<QMyStockService>("QMyStockService");
+    registerType<QStockPoolService>("QStockPoolService");
+}
