@@ -27,5 +27,5 @@ function(vq_qtest name)
         set(ARG_TIMEOUT 120)
     endif()
     set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-data/${name};XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/test-runtime;${ARG_ENV}")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-data/${name};${ARG_ENV}")
 endfunction()
