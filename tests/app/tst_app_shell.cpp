@@ -1,7 +1,7 @@
 #include <QGuiApplication>
 #include <QProcess>
-#include <QScreen>
 #include <QQuickWindow>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -116,8 +116,10 @@ void TestAppShell::secondStartHandsOver() {
 void TestAppShell::crashWritesReport_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("signalLine");
-    QTest::newRow("segmentation fault") << "segv" << "signal: 11 (SIGSEGV)";
-    QTest::newRow("abort") << "abort" << "signal: 6 (SIGABRT)";
+    QTest::newRow("segmentation fault") << "segv"
+                                        << "signal: 11 (SIGSEGV)";
+    QTest::newRow("abort") << "abort"
+                           << "signal: 6 (SIGABRT)";
 }
 
 void TestAppShell::crashWritesReport() {
