@@ -7,6 +7,7 @@
 #include <QQmlEngine>
 #include <QTimer>
 
+#include "bridge/deployment.h"
 #include "bridge/gzip_body.h"
 #include "bridge/http_request_p.h"
 #include "bridge/network_cookie_jar.h"
@@ -189,9 +190,14 @@ void HttpRequest::open(const QString& method, const QUrl& url, bool /*async*/) {
 }
 
 void HttpRequest::open(const QString& method, const QUrl& url) {
-    const QString filled = bridge::fillUrlPlaceholders(url.toString(QUrl::FullyEncoded));
+    QUrl target(bridge::fillUrlPlaceholders(url.toString(QUrl::FullyEncoded)));
+    // A path without scheme and host ("/v3clientcontrol") names a service of the control
+    // host, which is a deployment value the views do not know.
+    if (target.isRelative() && target.host().isEmpty()) {
+        target = bridge::controlUrl().resolved(target);
+    }
     d->method = method;
-    d->request.setUrl(QUrl(filled));
+    d->request.setUrl(target);
     d->setReadyState(UnStart);
     emit abort();
 }

@@ -2,45 +2,206 @@ import QtQuick 2.15
 import QtQuick.Window 2.15
 import QtQuick.Controls 2.15
 import QBaseService 1.0
+import QCrypto 1.0
+import HUtil 1.0
+import HFileIO 1.0
+import QMyStockService 1.0
+import "common"
+import "js/kvst.js" as Kvst
+import "js/login_sync.js" as Sync
 
-// The login window. Closing it without logging in ends the program.
+// The login window: fetches the server addresses, logs the user in and pulls every document
+// the main window needs into the data folder, then closes itself.
 Window {
-    id: loginWindow
-    width: 420
-    height: 300
+    id: root
+    width: 560
+    height: 290
+    minimumWidth: width
+    maximumWidth: width
+    minimumHeight: height
+    maximumHeight: height
     visible: true
-    color: "#1B1D24"
-    title: "VeltoQuorin"
-    flags: Qt.Window
+    color: "transparent"
+    title: "金融终端"
+    flags: Qt.Window | Qt.FramelessWindowHint
+
+    // fetching → ready → authenticating → synchronising → (closed)
+    property string state_: "fetching"
+    property var db: null
+    property string statusText: "正在连接服务器..."
+    readonly property var services: ({ "base": baseService, "crypto": crypto, "util": util,
+                                       "files": fileIO, "myStock": myStock })
 
     QBaseService { id: baseService }
+    QCrypto { id: crypto }
+    HUtil { id: util }
+    HFileIO { id: fileIO }
+    QMyStockService { id: myStock }
 
-    Column {
-        anchors.centerIn: parent
-        spacing: 16
+    Rectangle {
+        anchors.fill: parent
+        color: "#1B1D24"
+        border.color: "#335493"
+        border.width: 1
 
-        Text {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: baseService.getBaseInfoValue("appName")
-            color: "#FFFFFF"
-            font.family: "Microsoft YaHei"
-            font.pixelSize: 24
+        QTitleView2 {
+            id: titleBar
+            anchors.top: parent.top
+            title_text: "金融终端"
+            show_max: false
+            allow_double_click: false
         }
-        Text {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: "版本 " + baseService.getBaseInfoValue("appVer")
-            color: "#9AA0AC"
-            font.family: "Microsoft YaHei"
-            font.pixelSize: 12
-        }
-        Button {
-            id: enterButton
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: "离线进入"
-            onClicked: {
-                baseService.setLoginInfo({ "user": { "id": "", "sessionId": "offline" } })
-                loginWindow.close()
+
+        ListView {
+            id: strip
+            objectName: "imageStrip"
+            anchors.left: parent.left
+            anchors.top: titleBar.bottom
+            anchors.leftMargin: 1
+            width: 300
+            height: 230
+            clip: true
+            orientation: ListView.Horizontal
+            snapMode: ListView.SnapOneItem
+            highlightRangeMode: ListView.StrictlyEnforceRange
+            highlightMoveDuration: 400
+            model: ListModel {
+                id: images
+                ListElement { src: "qrc:/qml/images/start.png" }
+            }
+            delegate: Image {
+                width: strip.width
+                height: strip.height
+                source: src
+                fillMode: Image.PreserveAspectCrop
+            }
+            Timer {
+                interval: 3000
+                running: images.count > 1
+                repeat: true
+                onTriggered: strip.currentIndex = (strip.currentIndex + 1) % images.count
+            }
+            PageIndicator {
+                anchors.bottom: parent.bottom
+                anchors.horizontalCenter: parent.horizontalCenter
+                count: images.count
+                currentIndex: strip.currentIndex
+                visible: images.count > 1
             }
         }
+
+        Column {
+            anchors.left: strip.right
+            anchors.right: parent.right
+            anchors.top: titleBar.bottom
+            anchors.margins: 20
+            spacing: 12
+
+            TextField {
+                id: userField
+                objectName: "userField"
+                width: parent.width
+                placeholderText: "请输入用户名"
+                font.family: "Microsoft YaHei"
+                font.pixelSize: 14
+                selectByMouse: true
+                Keys.onReturnPressed: root.login()
+                Keys.onEnterPressed: root.login()
+            }
+            TextField {
+                id: passwordField
+                objectName: "passwordField"
+                width: parent.width
+                placeholderText: "请输入密码"
+                echoMode: TextInput.Password
+                font.family: "Microsoft YaHei"
+                font.pixelSize: 14
+                Keys.onReturnPressed: root.login()
+                Keys.onEnterPressed: root.login()
+            }
+            CheckBox {
+                id: rememberBox
+                objectName: "rememberBox"
+                text: "记住密码"
+                font.family: "Microsoft YaHei"
+                font.pixelSize: 13
+                palette.windowText: "#C8CDD6"
+            }
+            Button {
+                id: loginButton
+                objectName: "loginButton"
+                width: parent.width
+                height: 36
+                text: "登  录"
+                font.family: "Microsoft YaHei"
+                font.pixelSize: 15
+                enabled: root.state_ === "ready"
+                onClicked: root.login()
+            }
+            Text {
+                objectName: "statusText"
+                width: parent.width
+                text: root.statusText
+                color: "#9AA0AC"
+                elide: Text.ElideRight
+                font.family: "Microsoft YaHei"
+                font.pixelSize: 12
+            }
+        }
+    }
+
+    QPopup { id: popup; objectName: "popup" }
+
+    // The message pop-up (the tests read what it shows).
+    function popupItem() {
+        return popup;
+    }
+
+    function showMessage(msg, cb) {
+        popup.showMsg(msg, cb === undefined ? null : cb, false);
+    }
+
+    function setStatus(text) {
+        statusText = text;
+    }
+
+    function login() {
+        if (state_ !== "ready")
+            return;
+        if (userField.text.length === 0) {
+            showMessage("用户名不能为空", function() { userField.forceActiveFocus(); });
+            userField.forceActiveFocus();
+            return;
+        }
+        if (passwordField.text.length === 0) {
+            showMessage("密码不能为空", function() { passwordField.forceActiveFocus(); });
+            passwordField.forceActiveFocus();
+            return;
+        }
+        Sync.login(root, userField.text, passwordField.text, rememberBox.checked);
+    }
+
+    Component.onCompleted: {
+        db = Kvst.open();
+        Kvst.createTables(db);
+        Kvst.writePresetCommands(db);
+        var user = Kvst.firstUser(db);
+        if (user) {
+            userField.text = user.name;
+            passwordField.text = crypto.decode(user.password);
+            rememberBox.checked = true;
+        }
+        var saved = fileIO.readFileDefaultPath("start_image.json");
+        if (saved.length > 0) {
+            try {
+                var urls = JSON.parse(saved);
+                for (var i = 0; i < urls.length; ++i)
+                    images.append({ "src": String(urls[i]) });
+            } catch (e) {
+                console.warn("start_image.json is not a list of images");
+            }
+        }
+        Sync.fetchServerAddress(root);
+        userField.forceActiveFocus();
     }
 }

@@ -75,6 +75,7 @@ private slots:
     void bodyDecoding();
     void placeholders_data();
     void placeholders();
+    void relativeUrlGoesToControlHost();
     void timeoutAbortsAndSignals();
     void zeroTimeoutArmsNoTimer();
     void secondSendWhileLoadingIsIgnored();
@@ -244,6 +245,16 @@ void TestHttpRequest::placeholders() {
     request.send();
     QVERIFY(waitDone(&request));
     QCOMPARE(request.responseText(), expected);
+}
+
+void TestHttpRequest::relativeUrlGoesToControlHost() {
+    qputenv("VELTOQUORIN_CONTROL_URL", server_.url("").c_str());
+    HttpRequest request(&manager_);
+    request.open("GET", QUrl("/utf8"));
+    request.send();
+    QVERIFY(waitDone(&request));
+    QCOMPARE(request.responseText(), QStringLiteral("上证指数"));
+    qunsetenv("VELTOQUORIN_CONTROL_URL");
 }
 
 void TestHttpRequest::timeoutAbortsAndSignals() {

@@ -1,0 +1,156 @@
+// Qt Quick tests of the views. The setup registers the terminal's QML types and runs an HTTP
+// service on loopback that answers the login window's requests the way the backend does.
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QStandardPaths>
+#include <QtQuickTest>
+#include <mutex>
+
+#include "app/qml_types.h"
+#include "bridge/data_folder.h"
+#include "tests/support/local_http_server.h"
+
+namespace {
+
+QByteArray json(const QJsonValue& value) {
+    return value.isArray() ? QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact)
+                           : QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact);
+}
+
+}  // namespace
+
+class Setup : public QObject {
+    Q_OBJECT
+public:
+    Setup() = default;
+
+    // Points the terminal at the loopback service (true) or at a port nobody listens on.
+    Q_INVOKABLE void useControlServer(bool available) {
+        qputenv("VELTOQUORIN_CONTROL_URL",
+                available ? QByteArray(server_.url("").c_str()) : QByteArray("http://127.0.0.1:9"));
+    }
+    Q_INVOKABLE QString dataFolder() const { return bridge::dataFolder(); }
+    Q_INVOKABLE QString readDataFile(const QString& name) const {
+        QFile file(bridge::dataFolder() + "/" + name);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    Q_INVOKABLE void writeDataFile(const QString& name, const QString& text) const {
+        QFile file(bridge::dataFolder() + "/" + name);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(text.toUtf8());
+    }
+    Q_INVOKABLE void resetServer() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        groups_ = QJsonArray();
+        updates_ = 0;
+        lastLogin_.clear();
+    }
+    Q_INVOKABLE int groupUpdates() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return updates_;
+    }
+    Q_INVOKABLE QString lastLoginForm() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return lastLogin_;
+    }
+
+public slots:
+    void applicationAvailable() {
+        registerQmlTypes();
+        routes();
+        server_.start();
+        useControlServer(true);
+    }
+    void qmlEngineAvailable(QQmlEngine* engine) {
+        engine->setOfflineStoragePath(bridge::dataFolder());
+        engine->rootContext()->setContextProperty("testSetup", this);
+    }
+    void cleanupTestCase() { server_.stop(); }
+
+private:
+    void routes() {
+        auto& s = server_.server();
+        s.Get("/v3clientcontrol", [this](const httplib::Request& req, httplib::Response& res) {
+            if (req.get_param_value("appName") != "VeltoQuorin") {
+                res.status = 400;
+                return;
+            }
+            const QString base = QString::fromStdString(server_.url(""));
+            QJsonObject url{{"login", base + "/login"},
+                            {"mystock", base + "/mystock"},
+                            {"formula", ""},
+                            {"stock_pool", base + "/pool"},
+                            {"board", base + "/board"},
+                            {"stock_rating", base + "/rating"},
+                            {"stock_rzrq", base + "/down"},
+                            {"start_image", QJsonArray()}};
+            res.set_content(json(QJsonObject{{"url", url}}).toStdString(), "application/json");
+        });
+        s.Post("/login", [this](const httplib::Request& req, httplib::Response& res) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                lastLogin_ = QString::fromStdString(req.body);
+            }
+            if (req.get_param_value("username") != "demo" ||
+                req.get_param_value("password") != "de&mo=1") {
+                res.set_content(R"({"result":"false","info":"用户名或密码错误"})",
+                                "application/json");
+                return;
+            }
+            res.set_content(
+                R"({"result":"true","user":{"id":"42","sid":"s","sessionId":"abc"},"sessionId":"abc","menus":[]})",
+                "application/json");
+        });
+        s.Get("/mystock", [this](const httplib::Request&, httplib::Response& res) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            res.set_content(
+                json(QJsonObject{{"code", "0000"}, {"msg", "success"}, {"result", groups_}})
+                    .toStdString(),
+                "application/json");
+        });
+        s.Post("/mystock", [this](const httplib::Request& req, httplib::Response& res) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++updates_;
+            const QJsonArray commands =
+                QJsonDocument::fromJson(QByteArray::fromStdString(req.body)).array();
+            for (const QJsonValue& c : commands) {
+                const QJsonObject cmd = c.toObject();
+                groups_.append(
+                    QJsonObject{{"group_id", QString::number(cmd.value("group_id").toInt())},
+                                {"group_name", cmd.value("group_name").toString()},
+                                {"codes", QJsonArray()}});
+            }
+            res.set_content(R"({"code":"0000","msg":"success"})", "application/json");
+        });
+        s.Get("/pool", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(
+                R"([{"group_id":"g1","group_name":"精选","stocks":[{"tradingcode":"600519","exchangecode":1}]},
+                    {"group_id":"g2","group_name":"空池","stocks":[]}])",
+                "application/json");
+        });
+        s.Get("/board", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(R"({"code":"0000","msg":"success","result":[]})", "application/json");
+        });
+        s.Get("/rating", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("not json", "text/plain");
+        });
+        s.Get("/down", [](const httplib::Request&, httplib::Response& res) {
+            res.status = 503;
+            res.set_content(R"({"code":"5030","msg":"market not ready"})", "application/json");
+        });
+    }
+
+    LocalHttpServer server_;
+    std::mutex mutex_;
+    QJsonArray groups_;
+    int updates_ = 0;
+    QString lastLogin_;
+};
+
+QUICK_TEST_MAIN_WITH_SETUP(qml_views, Setup)
+#include "tst_qml_views.moc"
