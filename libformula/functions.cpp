@@ -1,0 +1,1256 @@
+// The function library of the formula VM. Every function works on whole columns: one pass (or a
+// few) over all bars per call. Semantics are documented in FUNCTIONS.md.
+#include "libformula/vm_internal.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+
+namespace fml {
+namespace {
+
+constexpr float kInv = kInvalid;
+
+bool needNumbers(Eval& e, const Value* a, int count, const char* fn) {
+    for (int i = 0; i < count; ++i) {
+        if (a[i].type == Value::Text) {
+            return e.fail(std::string(fn) + ": argument " + std::to_string(i + 1) +
+                          " is a text, a number was expected");
+        }
+    }
+    return true;
+}
+
+float last(const Value& v, int n) {
+    if (v.type == Value::Scalar) {
+        return v.s;
+    }
+    if (v.type == Value::Series && n > 0) {
+        return v.p[n - 1];
+    }
+    return kInv;
+}
+
+// Element-wise helpers: scalar inputs give a scalar, any series gives a series.
+template <class F>
+void map1(Eval& e, const Value& a, Value& out, F f) {
+    if (a.type == Value::Scalar) {
+        out = Value::scalar(f(a.s));
+        return;
+    }
+    float* o = e.alloc();
+    const float* x = a.p;
+    for (int i = 0; i < e.n; ++i) {
+        o[i] = f(x[i]);
+    }
+    out = Value::series(o);
+}
+
+template <class F>
+void map2(Eval& e, const Value& a, const Value& b, Value& out, F f) {
+    if (a.type == Value::Scalar && b.type == Value::Scalar) {
+        out = Value::scalar(f(a.s, b.s));
+        return;
+    }
+    float* o = e.alloc();
+    int n = e.n;
+    if (a.type == Value::Series && b.type == Value::Series) {
+        const float* x = a.p;
+        const float* y = b.p;
+        for (int i = 0; i < n; ++i) {
+            o[i] = f(x[i], y[i]);
+        }
+    } else if (a.type == Value::Series) {
+        const float* x = a.p;
+        float y = b.s;
+        for (int i = 0; i < n; ++i) {
+            o[i] = f(x[i], y);
+        }
+    } else {
+        float x = a.s;
+        const float* y = b.p;
+        for (int i = 0; i < n; ++i) {
+            o[i] = f(x, y[i]);
+        }
+    }
+    out = Value::series(o);
+}
+
+template <class F>
+void map3(Eval& e, const Value& a, const Value& b, const Value& c, Value& out, F f) {
+    if (a.type == Value::Scalar && b.type == Value::Scalar && c.type == Value::Scalar) {
+        out = Value::scalar(f(a.s, b.s, c.s));
+        return;
+    }
+    const float* x = e.series(a);
+    const float* y = e.series(b);
+    const float* z = e.series(c);
+    float* o = e.alloc();
+    for (int i = 0; i < e.n; ++i) {
+        o[i] = f(x[i], y[i], z[i]);
+    }
+    out = Value::series(o);
+}
+
+// A period argument: a number or a series of numbers, truncated to integers; missing gives -1.
+struct Period {
+    bool constant = true;
+    int k = 0;
+    const float* p = nullptr;
+    int maxValue = 0;
+    int at(int i) const {
+        if (constant) {
+            return k;
+        }
+        float v = p[i];
+        if (missing(v) || !std::isfinite(v)) {
+            return -1;
+        }
+        if (v > 1e9f) {
+            return 1000000000;
+        }
+        return v < 0 ? -1 : int(v);
+    }
+};
+
+Period period(const Value& v, int n) {
+    Period r;
+    if (v.type == Value::Series) {
+        r.constant = false;
+        r.p = v.p;
+        for (int i = 0; i < n; ++i) {
+            r.maxValue = std::max(r.maxValue, r.at(i));
+        }
+        return r;
+    }
+    float s = v.s;
+    r.k = missing(s) || !std::isfinite(s) || s < 0 ? -1 : (s > 1e9f ? 1000000000 : int(s));
+    r.maxValue = r.k;
+    return r;
+}
+
+thread_local std::vector<double> scratchA, scratchB;
+thread_local std::vector<int> scratchBad;
+
+// Prefix sums of the valid values and of the count of missing values.
+void prefixes(const float* x, int n, bool squares) {
+    scratchA.resize(size_t(n) + 1);
+    scratchBad.resize(size_t(n) + 1);
+    if (squares) {
+        scratchB.resize(size_t(n) + 1);
+    }
+    scratchA[0] = 0;
+    scratchBad[0] = 0;
+    if (squares) {
+        scratchB[0] = 0;
+    }
+    for (int i = 0; i < n; ++i) {
+        bool bad = missing(x[i]);
+        double v = bad ? 0.0 : double(x[i]);
+        scratchA[size_t(i) + 1] = scratchA[size_t(i)] + v;
+        scratchBad[size_t(i) + 1] = scratchBad[size_t(i)] + (bad ? 1 : 0);
+        if (squares) {
+            scratchB[size_t(i) + 1] = scratchB[size_t(i)] + v * v;
+        }
+    }
+}
+
+// ---- operators ----
+bool opAdd(Eval& e, Value* a, Value& out) {
+    if (a[0].type == Value::Text || a[1].type == Value::Text) {
+        return needNumbers(e, a, 2, "+");
+    }
+    map2(e, a[0], a[1], out,
+         [](float x, float y) { return missing(x) || missing(y) ? kInv : x + y; });
+    return true;
+}
+bool opSub(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "-")) {
+        return false;
+    }
+    map2(e, a[0], a[1], out,
+         [](float x, float y) { return missing(x) || missing(y) ? kInv : x - y; });
+    return true;
+}
+bool opMul(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "*")) {
+        return false;
+    }
+    map2(e, a[0], a[1], out,
+         [](float x, float y) { return missing(x) || missing(y) ? kInv : x * y; });
+    return true;
+}
+bool opDiv(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "/")) {
+        return false;
+    }
+    map2(e, a[0], a[1], out,
+         [](float x, float y) { return missing(x) || missing(y) || y == 0.0f ? kInv : x / y; });
+    return true;
+}
+bool opNeg(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 1, "negate")) {
+        return false;
+    }
+    map1(e, a[0], out, [](float x) { return missing(x) ? kInv : -x; });
+    return true;
+}
+
+bool textEqual(Eval& e, Value* a, Value& out, bool equal) {
+    if (a[0].type == Value::Text && a[1].type == Value::Text) {
+        out = Value::scalar((a[0].text == a[1].text) == equal ? 1.0f : 0.0f);
+        return true;
+    }
+    return needNumbers(e, a, 2, equal ? "=" : "<>");
+}
+
+// = and <> treat a missing value as a value of its own, so X=DRAWNULL tests for a missing bar.
+bool opEq(Eval& e, Value* a, Value& out) {
+    if (a[0].type == Value::Text || a[1].type == Value::Text) {
+        return textEqual(e, a, out, true);
+    }
+    map2(e, a[0], a[1], out, [](float x, float y) { return x == y ? 1.0f : 0.0f; });
+    return true;
+}
+bool opNe(Eval& e, Value* a, Value& out) {
+    if (a[0].type == Value::Text || a[1].type == Value::Text) {
+        return textEqual(e, a, out, false);
+    }
+    map2(e, a[0], a[1], out, [](float x, float y) { return x != y ? 1.0f : 0.0f; });
+    return true;
+}
+// Ordering comparisons with a missing operand are false.
+#define FML_COMPARE(NAME, OP, TEXT)                                                                \
+    bool NAME(Eval& e, Value* a, Value& out) {                                                     \
+        if (!needNumbers(e, a, 2, TEXT)) {                                                         \
+            return false;                                                                          \
+        }                                                                                          \
+        map2(e, a[0], a[1], out,                                                                   \
+             [](float x, float y) { return !missing(x) && !missing(y) && x OP y ? 1.0f : 0.0f; }); \
+        return true;                                                                               \
+    }
+FML_COMPARE(opLt, <, "<")
+FML_COMPARE(opGt, >, ">")
+FML_COMPARE(opLe, <=, "<=")
+FML_COMPARE(opGe, >=, ">=")
+#undef FML_COMPARE
+
+bool opAnd(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "AND")) {
+        return false;
+    }
+    map2(e, a[0], a[1], out, [](float x, float y) { return truth(x) && truth(y) ? 1.0f : 0.0f; });
+    return true;
+}
+bool opOr(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "OR")) {
+        return false;
+    }
+    map2(e, a[0], a[1], out, [](float x, float y) { return truth(x) || truth(y) ? 1.0f : 0.0f; });
+    return true;
+}
+bool opNot(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 1, "NOT")) {
+        return false;
+    }
+    map1(e, a[0], out, [](float x) { return truth(x) ? 0.0f : 1.0f; });
+    return true;
+}
+
+// ---- element-wise functions ----
+bool fnIf(Eval& e, Value* a, Value& out) {
+    if (a[0].type == Value::Text) {
+        return needNumbers(e, a, 1, "IF");
+    }
+    if (a[0].type == Value::Scalar) {
+        out = truth(a[0].s) ? a[1] : a[2];
+        return true;
+    }
+    if (!needNumbers(e, a, 3, "IF")) {
+        return false;
+    }
+    const float* c = a[0].p;
+    float* o = e.alloc();
+    if (a[1].type == Value::Series && a[2].type == Value::Series) {
+        const float* x = a[1].p;
+        const float* y = a[2].p;
+        for (int i = 0; i < e.n; ++i) {
+            o[i] = truth(c[i]) ? x[i] : y[i];
+        }
+    } else {
+        const float* x = e.series(a[1]);
+        const float* y = e.series(a[2]);
+        for (int i = 0; i < e.n; ++i) {
+            o[i] = truth(c[i]) ? x[i] : y[i];
+        }
+    }
+    out = Value::series(o);
+    return true;
+}
+bool fnMax(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "MAX")) {
+        return false;
+    }
+    map2(e, a[0], a[1], out,
+         [](float x, float y) { return missing(x) || missing(y) ? kInv : std::max(x, y); });
+    return true;
+}
+bool fnMin(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "MIN")) {
+        return false;
+    }
+    map2(e, a[0], a[1], out,
+         [](float x, float y) { return missing(x) || missing(y) ? kInv : std::min(x, y); });
+    return true;
+}
+bool fnAbs(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 1, "ABS")) {
+        return false;
+    }
+    map1(e, a[0], out, [](float x) { return missing(x) ? kInv : std::fabs(x); });
+    return true;
+}
+bool fnIntpart(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 1, "INTPART")) {
+        return false;
+    }
+    map1(e, a[0], out, [](float x) { return missing(x) ? kInv : std::trunc(x); });
+    return true;
+}
+bool fnSqrt(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 1, "SQRT")) {
+        return false;
+    }
+    map1(e, a[0], out, [](float x) { return missing(x) || x < 0 ? kInv : std::sqrt(x); });
+    return true;
+}
+bool fnMod(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "MOD")) {
+        return false;
+    }
+    map2(e, a[0], a[1], out, [](float x, float y) {
+        return missing(x) || missing(y) || y == 0.0f ? kInv : std::fmod(x, y);
+    });
+    return true;
+}
+// RANGE(A,B,C): B < A < C.
+bool fnRange(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 3, "RANGE")) {
+        return false;
+    }
+    map3(e, a[0], a[1], a[2], out, [](float x, float lo, float hi) {
+        return !missing(x) && !missing(lo) && !missing(hi) && lo < x && x < hi ? 1.0f : 0.0f;
+    });
+    return true;
+}
+// BETWEEN(A,B,C): A lies between B and C (either order), bounds included.
+bool fnBetween(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 3, "BETWEEN")) {
+        return false;
+    }
+    map3(e, a[0], a[1], a[2], out, [](float x, float b, float c) {
+        if (missing(x) || missing(b) || missing(c)) {
+            return 0.0f;
+        }
+        return (b <= x && x <= c) || (c <= x && x <= b) ? 1.0f : 0.0f;
+    });
+    return true;
+}
+bool fnRgb(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 3, "RGB")) {
+        return false;
+    }
+    map3(e, a[0], a[1], a[2], out, [](float r, float g, float b) {
+        if (missing(r) || missing(g) || missing(b)) {
+            return kInv;
+        }
+        auto byte = [](float v) { return uint32_t(std::min(255.0f, std::max(0.0f, v))); };
+        return float(byte(r) | byte(g) << 8 | byte(b) << 16);
+    });
+    return true;
+}
+
+// ---- moving statistics ----
+bool fnMa(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "MA")) {
+        return false;
+    }
+    int n = e.n;
+    const float* x = e.series(a[0]);
+    Period per = period(a[1], n);
+    float* o = e.alloc();
+    if (per.constant) {
+        int N = per.k;
+        if (N <= 0) {
+            std::fill(o, o + n, kInv);
+        } else {
+            double sum = 0;
+            int bad = 0;
+            double inv = 1.0 / N;
+            for (int i = 0; i < n; ++i) {
+                float v = x[i];
+                if (missing(v)) {
+                    ++bad;
+                } else {
+                    sum += v;
+                }
+                if (i >= N) {
+                    float w = x[i - N];
+                    if (missing(w)) {
+                        --bad;
+                    } else {
+                        sum -= w;
+                    }
+                }
+                o[i] = i >= N - 1 && bad == 0 ? float(sum * inv) : kInv;
+            }
+        }
+    } else {
+        prefixes(x, n, false);
+        for (int i = 0; i < n; ++i) {
+            int N = per.at(i);
+            if (N <= 0 || N > i + 1) {
+                o[i] = kInv;
+                continue;
+            }
+            int from = i + 1 - N;
+            o[i] = scratchBad[size_t(i) + 1] - scratchBad[size_t(from)] > 0
+                       ? kInv
+                       : float((scratchA[size_t(i) + 1] - scratchA[size_t(from)]) / N);
+        }
+    }
+    out = Value::series(o);
+    return true;
+}
+
+// SUM(X,N): the sum of the last N bars (missing until N bars are there); N = 0 sums every valid
+// value from the first bar.
+bool fnSum(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "SUM")) {
+        return false;
+    }
+    int n = e.n;
+    const float* x = e.series(a[0]);
+    Period per = period(a[1], n);
+    float* o = e.alloc();
+    prefixes(x, n, false);
+    int firstValid = n;
+    for (int i = 0; i < n; ++i) {
+        if (!missing(x[i])) {
+            firstValid = i;
+            break;
+        }
+    }
+    for (int i = 0; i < n; ++i) {
+        int N = per.at(i);
+        if (N < 0) {
+            o[i] = kInv;
+        } else if (N == 0) {
+            o[i] = i < firstValid ? kInv : float(scratchA[size_t(i) + 1]);
+        } else if (N > i + 1) {
+            o[i] = kInv;
+        } else {
+            int from = i + 1 - N;
+            o[i] = scratchBad[size_t(i) + 1] - scratchBad[size_t(from)] > 0
+                       ? kInv
+                       : float(scratchA[size_t(i) + 1] - scratchA[size_t(from)]);
+        }
+    }
+    out = Value::series(o);
+    return true;
+}
+
+// STD(X,N): sample standard deviation of the last N bars.
+bool fnStd(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "STD")) {
+        return false;
+    }
+    int n = e.n;
+    const float* x = e.series(a[0]);
+    Period per = period(a[1], n);
+    float* o = e.alloc();
+    prefixes(x, n, true);
+    for (int i = 0; i < n; ++i) {
+        int N = per.at(i);
+        if (N < 2 || N > i + 1) {
+            o[i] = kInv;
+            continue;
+        }
+        int from = i + 1 - N;
+        if (scratchBad[size_t(i) + 1] - scratchBad[size_t(from)] > 0) {
+            o[i] = kInv;
+            continue;
+        }
+        double s = scratchA[size_t(i) + 1] - scratchA[size_t(from)];
+        double q = scratchB[size_t(i) + 1] - scratchB[size_t(from)];
+        double var = (q - s * s / N) / (N - 1);
+        o[i] = float(std::sqrt(std::max(0.0, var)));
+    }
+    out = Value::series(o);
+    return true;
+}
+
+// AVEDEV(X,N): mean absolute deviation from the mean of the last N bars.
+bool fnAvedev(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "AVEDEV")) {
+        return false;
+    }
+    int n = e.n;
+    const float* x = e.series(a[0]);
+    Period per = period(a[1], n);
+    float* o = e.alloc();
+    prefixes(x, n, false);
+    for (int i = 0; i < n; ++i) {
+        int N = per.at(i);
+        if (N <= 0 || N > i + 1) {
+            o[i] = kInv;
+            continue;
+        }
+        int from = i + 1 - N;
+        if (scratchBad[size_t(i) + 1] - scratchBad[size_t(from)] > 0) {
+            o[i] = kInv;
+            continue;
+        }
+        double mean = (scratchA[size_t(i) + 1] - scratchA[size_t(from)]) / N;
+        double dev = 0;
+        for (int k = from; k <= i; ++k) {
+            dev += std::fabs(double(x[k]) - mean);
+        }
+        o[i] = float(dev / N);
+    }
+    out = Value::series(o);
+    return true;
+}
+
+// Recursive averages. A missing input leaves the state as it was and gives a missing value.
+template <class Step>
+void recursive(Eval& e, const float* x, float* o, Step step) {
+    bool have = false;
+    double y = 0;
+    for (int i = 0; i < e.n; ++i) {
+        float v = x[i];
+        if (missing(v)) {
+            o[i] = kInv;
+            continue;
+        }
+        if (!step(i, v, have, y)) {
+            o[i] = kInv;
+            continue;
+        }
+        o[i] = float(y);
+    }
+}
+
+bool fnEma(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "EMA")) {
+        return false;
+    }
+    const float* x = e.series(a[0]);
+    Period per = period(a[1], e.n);
+    float* o = e.alloc();
+    recursive(e, x, o, [&](int i, float v, bool& have, double& y) {
+        int N = per.at(i);
+        if (N <= 0) {
+            return false;
+        }
+        if (!have) {
+            y = v;
+            have = true;
+        } else {
+            y = (2.0 * v + (N - 1) * y) / (N + 1);
+        }
+        return true;
+    });
+    out = Value::series(o);
+    return true;
+}
+
+// SMA(X,N,M): Y = (M*X + (N-M)*Y') / N.
+bool fnSma(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 3, "SMA")) {
+        return false;
+    }
+    const float* x = e.series(a[0]);
+    Period per = period(a[1], e.n);
+    const float* m = e.series(a[2]);
+    float* o = e.alloc();
+    recursive(e, x, o, [&](int i, float v, bool& have, double& y) {
+        int N = per.at(i);
+        float M = m[i];
+        if (N <= 0 || missing(M)) {
+            return false;
+        }
+        if (!have) {
+            y = v;
+            have = true;
+        } else {
+            y = (M * double(v) + (N - M) * y) / N;
+        }
+        return true;
+    });
+    out = Value::series(o);
+    return true;
+}
+
+// DMA(X,A): Y = A*X + (1-A)*Y', A limited to 0..1.
+bool fnDma(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "DMA")) {
+        return false;
+    }
+    const float* x = e.series(a[0]);
+    const float* w = e.series(a[1]);
+    float* o = e.alloc();
+    recursive(e, x, o, [&](int i, float v, bool& have, double& y) {
+        float A = w[i];
+        if (missing(A) || !std::isfinite(A)) {
+            return have;
+        }
+        double k = std::min(1.0, std::max(0.0, double(A)));
+        if (!have) {
+            y = v;
+            have = true;
+        } else {
+            y = k * v + (1 - k) * y;
+        }
+        return true;
+    });
+    out = Value::series(o);
+    return true;
+}
+
+// HHV/LLV: extreme of the last N bars (fewer at the start); N = 0 means every bar so far.
+template <bool High>
+bool extreme(Eval& e, Value* a, Value& out, const char* name) {
+    if (!needNumbers(e, a, 2, name)) {
+        return false;
+    }
+    int n = e.n;
+    const float* x = e.series(a[0]);
+    Period per = period(a[1], n);
+    float* o = e.alloc();
+    auto better = [](float p, float q) { return High ? p >= q : p <= q; };
+    if (per.constant) {
+        int N = per.k;
+        if (N < 0) {
+            std::fill(o, o + n, kInv);
+        } else {
+            std::deque<int> q;
+            for (int i = 0; i < n; ++i) {
+                if (!missing(x[i])) {
+                    while (!q.empty() && better(x[i], x[q.back()])) {
+                        q.pop_back();
+                    }
+                    q.push_back(i);
+                }
+                if (N > 0) {
+                    while (!q.empty() && q.front() <= i - N) {
+                        q.pop_front();
+                    }
+                }
+                o[i] = q.empty() ? kInv : x[q.front()];
+            }
+        }
+        out = Value::series(o);
+        return true;
+    }
+    // A period that changes from bar to bar: a sparse table with enough levels for the longest
+    // period asked for; N = 0 reads a running extreme instead.
+    const float none = High ? -FLT_MAX : FLT_MAX;
+    auto pick = [](float p, float q) { return High ? std::max(p, q) : std::min(p, q); };
+    int maxN = std::max(1, std::min(per.maxValue, n));
+    int levels = 1;
+    while ((1 << (levels - 1)) < maxN) {
+        ++levels;
+    }
+    std::vector<std::vector<float>> table(static_cast<size_t>(levels));
+    table[0].resize(size_t(n));
+    for (int i = 0; i < n; ++i) {
+        table[0][size_t(i)] = missing(x[i]) ? none : x[i];
+    }
+    for (int l = 1; l < levels; ++l) {
+        int span = 1 << l;
+        table[size_t(l)].resize(size_t(std::max(0, n - span + 1)));
+        for (int i = 0; i + span <= n; ++i) {
+            table[size_t(l)][size_t(i)] =
+                pick(table[size_t(l - 1)][size_t(i)], table[size_t(l - 1)][size_t(i + span / 2)]);
+        }
+    }
+    float running = none;
+    for (int i = 0; i < n; ++i) {
+        running = pick(running, table[0][size_t(i)]);
+        int N = per.at(i);
+        float r;
+        if (N < 0) {
+            o[i] = kInv;
+            continue;
+        } else if (N == 0 || N >= i + 1) {
+            r = running;
+        } else {
+            int from = i + 1 - N;
+            int l = 0;
+            while ((2 << l) <= N) {
+                ++l;
+            }
+            r = pick(table[size_t(l)][size_t(from)], table[size_t(l)][size_t(i - (1 << l) + 1)]);
+        }
+        o[i] = r == none ? kInv : r;
+    }
+    out = Value::series(o);
+    return true;
+}
+bool fnHhv(Eval& e, Value* a, Value& out) {
+    return extreme<true>(e, a, out, "HHV");
+}
+bool fnLlv(Eval& e, Value* a, Value& out) {
+    return extreme<false>(e, a, out, "LLV");
+}
+
+// REF(X,N): the value N bars ago; N may change from bar to bar.
+bool fnRef(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "REF")) {
+        return false;
+    }
+    int n = e.n;
+    if (a[0].type == Value::Scalar) {
+        Period per = period(a[1], n);
+        if (per.constant) {
+            out = Value::scalar(per.k < 0 ? kInv : a[0].s);
+            return true;
+        }
+    }
+    const float* x = e.series(a[0]);
+    Period per = period(a[1], n);
+    float* o = e.alloc();
+    if (per.constant) {
+        int N = per.k;
+        for (int i = 0; i < n; ++i) {
+            o[i] = N >= 0 && i >= N ? x[i - N] : kInv;
+        }
+    } else {
+        for (int i = 0; i < n; ++i) {
+            int N = per.at(i);
+            o[i] = N >= 0 && i >= N ? x[i - N] : kInv;
+        }
+    }
+    out = Value::series(o);
+    return true;
+}
+
+// COUNT(X,N): bars of the last N (fewer at the start; 0 = all so far) on which X holds.
+bool fnCount(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "COUNT")) {
+        return false;
+    }
+    int n = e.n;
+    const float* x = e.series(a[0]);
+    Period per = period(a[1], n);
+    float* o = e.alloc();
+    scratchBad.resize(size_t(n) + 1);
+    scratchBad[0] = 0;
+    for (int i = 0; i < n; ++i) {
+        scratchBad[size_t(i) + 1] = scratchBad[size_t(i)] + (truth(x[i]) ? 1 : 0);
+    }
+    for (int i = 0; i < n; ++i) {
+        int N = per.at(i);
+        if (N < 0) {
+            o[i] = kInv;
+            continue;
+        }
+        int from = N == 0 ? 0 : std::max(0, i + 1 - N);
+        o[i] = float(scratchBad[size_t(i) + 1] - scratchBad[size_t(from)]);
+    }
+    out = Value::series(o);
+    return true;
+}
+
+// EXIST(X,N): X held on at least one of the last N bars.
+bool fnExist(Eval& e, Value* a, Value& out) {
+    if (!fnCount(e, a, out)) {
+        return false;
+    }
+    float* o = const_cast<float*>(out.p);
+    for (int i = 0; i < e.n; ++i) {
+        o[i] = missing(o[i]) ? kInv : (o[i] > 0 ? 1.0f : 0.0f);
+    }
+    return true;
+}
+
+// LAST(X,A,B): X held on every bar from A bars ago to B bars ago (A = 0: from the first bar).
+bool fnLast(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 3, "LAST")) {
+        return false;
+    }
+    int n = e.n;
+    const float* x = e.series(a[0]);
+    Period pa = period(a[1], n), pb = period(a[2], n);
+    float* o = e.alloc();
+    // run[i]: consecutive bars ending at i on which X holds.
+    std::vector<int> run(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        run[size_t(i)] = truth(x[i]) ? (i > 0 ? run[size_t(i - 1)] : 0) + 1 : 0;
+    }
+    for (int i = 0; i < n; ++i) {
+        int A = pa.at(i), B = pb.at(i);
+        if (A < 0 || B < 0) {
+            o[i] = kInv;
+            continue;
+        }
+        int from = A == 0 ? 0 : i - A;
+        int to = i - B;
+        if (from < 0 || to < from || to >= n) {
+            o[i] = 0.0f;
+            continue;
+        }
+        o[i] = run[size_t(to)] >= to - from + 1 ? 1.0f : 0.0f;
+    }
+    out = Value::series(o);
+    return true;
+}
+
+// ---- signals ----
+bool fnCross(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "CROSS")) {
+        return false;
+    }
+    int n = e.n;
+    const float* x = e.series(a[0]);
+    const float* y = e.series(a[1]);
+    float* o = e.alloc();
+    for (int i = 0; i < n; ++i) {
+        bool c = i > 0 && !missing(x[i]) && !missing(y[i]) && !missing(x[i - 1]) &&
+                 !missing(y[i - 1]) && x[i - 1] < y[i - 1] && x[i] > y[i];
+        o[i] = c ? 1.0f : 0.0f;
+    }
+    out = Value::series(o);
+    return true;
+}
+
+// LONGCROSS(A,B,N): A was below B on each of the N bars before and is above it now.
+bool fnLongcross(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 3, "LONGCROSS")) {
+        return false;
+    }
+    int n = e.n;
+    const float* x = e.series(a[0]);
+    const float* y = e.series(a[1]);
+    Period per = period(a[2], n);
+    float* o = e.alloc();
+    int below = 0;  // bars in a row, up to i-1, with A below B
+    for (int i = 0; i < n; ++i) {
+        bool valid = !missing(x[i]) && !missing(y[i]);
+        int N = per.at(i);
+        o[i] = valid && N >= 0 && i > 0 && below >= std::max(N, 1) && x[i] > y[i] ? 1.0f : 0.0f;
+        below = valid && x[i] < y[i] ? below + 1 : 0;
+    }
+    out = Value::series(o);
+    return true;
+}
+
+// BARSLAST(X): bars since X last held (0 on such a bar); missing before the first time.
+bool fnBarslast(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 1, "BARSLAST")) {
+        return false;
+    }
+    const float* x = e.series(a[0]);
+    float* o = e.alloc();
+    int lastTrue = -1;
+    for (int i = 0; i < e.n; ++i) {
+        if (truth(x[i])) {
+            lastTrue = i;
+        }
+        o[i] = lastTrue < 0 ? kInv : float(i - lastTrue);
+    }
+    out = Value::series(o);
+    return true;
+}
+
+// BARSCOUNT(X): bars from the first valid X up to and including this one.
+bool fnBarscount(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 1, "BARSCOUNT")) {
+        return false;
+    }
+    const float* x = e.series(a[0]);
+    float* o = e.alloc();
+    int first = -1;
+    for (int i = 0; i < e.n; ++i) {
+        if (first < 0 && !missing(x[i])) {
+            first = i;
+        }
+        o[i] = first < 0 ? kInv : float(i - first + 1);
+    }
+    out = Value::series(o);
+    return true;
+}
+
+// BARSSINCEN(X,N): within the last N bars, bars since X first held; missing when it did not.
+bool fnBarssincen(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "BARSSINCEN")) {
+        return false;
+    }
+    int n = e.n;
+    const float* x = e.series(a[0]);
+    Period per = period(a[1], n);
+    float* o = e.alloc();
+    std::vector<int> trues;
+    for (int i = 0; i < n; ++i) {
+        if (truth(x[i])) {
+            trues.push_back(i);
+        }
+        int N = per.at(i);
+        if (N <= 0) {
+            o[i] = kInv;
+            continue;
+        }
+        int from = i + 1 - N;
+        auto it = std::lower_bound(trues.begin(), trues.end(), from);
+        o[i] = it == trues.end() ? kInv : float(i - *it);
+    }
+    out = Value::series(o);
+    return true;
+}
+
+// BACKSET(X,N): where X holds, sets this bar and the N-1 bars before it to 1.
+bool fnBackset(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "BACKSET")) {
+        return false;
+    }
+    int n = e.n;
+    const float* x = e.series(a[0]);
+    Period per = period(a[1], n);
+    float* o = e.alloc();
+    int remaining = 0;
+    for (int i = n - 1; i >= 0; --i) {
+        if (truth(x[i])) {
+            remaining = std::max(remaining, per.at(i));
+        }
+        o[i] = remaining > 0 ? 1.0f : 0.0f;
+        if (remaining > 0) {
+            --remaining;
+        }
+    }
+    out = Value::series(o);
+    return true;
+}
+
+// CONST(X): the last bar's value, as a number.
+bool fnConst(Eval& e, Value* a, Value& out) {
+    if (a[0].type == Value::Text) {
+        out = a[0];
+        return true;
+    }
+    out = Value::scalar(last(a[0], e.n));
+    return true;
+}
+
+// FILTER(X,N): keeps a signal and clears the N bars after it.
+bool fnFilter(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "FILTER")) {
+        return false;
+    }
+    int n = e.n;
+    const float* x = e.series(a[0]);
+    Period per = period(a[1], n);
+    float* o = e.alloc();
+    int blockedTo = -1;
+    for (int i = 0; i < n; ++i) {
+        if (i > blockedTo && truth(x[i])) {
+            o[i] = 1.0f;
+            blockedTo = i + std::max(0, per.at(i));
+        } else {
+            o[i] = 0.0f;
+        }
+    }
+    out = Value::series(o);
+    return true;
+}
+
+// FILTERX(X,N): keeps a signal and clears the N bars before it, working from the newest bar.
+bool fnFilterx(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "FILTERX")) {
+        return false;
+    }
+    int n = e.n;
+    const float* x = e.series(a[0]);
+    Period per = period(a[1], n);
+    float* o = e.alloc();
+    int blockedFrom = n;
+    for (int i = n - 1; i >= 0; --i) {
+        if (i < blockedFrom && truth(x[i])) {
+            o[i] = 1.0f;
+            blockedFrom = i - std::max(0, per.at(i));
+        } else {
+            o[i] = 0.0f;
+        }
+    }
+    out = Value::series(o);
+    return true;
+}
+
+// ZIG(K,N): zigzag of a price (K: 0 open, 1 high, 2 low, 3 close, or a series) that turns when
+// the price moves N percent against the running extreme; straight between turning points.
+bool fnZig(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "ZIG")) {
+        return false;
+    }
+    int n = e.n;
+    const float* p = nullptr;
+    if (a[0].type == Value::Series) {
+        p = a[0].p;
+    } else {
+        static const char* names[] = {"O", "H", "L", "C"};
+        int k = missing(a[0].s) ? -1 : int(a[0].s);
+        if (k < 0 || k > 3) {
+            return e.fail("ZIG: the price selector must be 0, 1, 2 or 3");
+        }
+        if (!e.dataSeries(names[k], &p)) {
+            return false;
+        }
+    }
+    float pct = last(a[1], n);
+    float* o = e.alloc();
+    std::fill(o, o + n, kInv);
+    if (missing(pct) || pct <= 0) {
+        out = Value::series(o);
+        return true;
+    }
+    double f = pct / 100.0;
+    int s = 0;
+    while (s < n && missing(p[s])) {
+        ++s;
+    }
+    if (s >= n) {
+        out = Value::series(o);
+        return true;
+    }
+    std::vector<int> pivots{s};
+    int trend = 0, ext = s;
+    for (int i = s + 1; i < n; ++i) {
+        float v = p[i];
+        if (missing(v)) {
+            continue;
+        }
+        double pe = p[ext];
+        if (trend == 0) {
+            if (v >= pe * (1 + f)) {
+                trend = 1;
+                ext = i;
+            } else if (v <= pe * (1 - f)) {
+                trend = -1;
+                ext = i;
+            }
+        } else if (trend > 0) {
+            if (v >= pe) {
+                ext = i;
+            } else if (v <= pe * (1 - f)) {
+                pivots.push_back(ext);
+                trend = -1;
+                ext = i;
+            }
+        } else {
+            if (v <= pe) {
+                ext = i;
+            } else if (v >= pe * (1 + f)) {
+                pivots.push_back(ext);
+                trend = 1;
+                ext = i;
+            }
+        }
+    }
+    if (ext != pivots.back()) {
+        pivots.push_back(ext);
+    }
+    int lastValid = n - 1;
+    while (lastValid > 0 && missing(p[lastValid])) {
+        --lastValid;
+    }
+    if (lastValid != pivots.back()) {
+        pivots.push_back(lastValid);
+    }
+    o[pivots[0]] = p[pivots[0]];
+    for (size_t k = 1; k < pivots.size(); ++k) {
+        int i0 = pivots[k - 1], i1 = pivots[k];
+        float v0 = p[i0], v1 = p[i1];
+        for (int i = i0; i <= i1; ++i) {
+            o[i] = v0 + (v1 - v0) * float(i - i0) / float(std::max(1, i1 - i0));
+        }
+    }
+    out = Value::series(o);
+    return true;
+}
+
+// ---- texts ----
+std::string asText(const Value& v, int n) {
+    if (v.type == Value::Text) {
+        return v.text;
+    }
+    float x = last(v, n);
+    if (missing(x)) {
+        return std::string();
+    }
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", double(x));
+    return buf;
+}
+
+bool fnStrcat(Eval& e, Value* a, Value& out) {
+    out = Value::string(asText(a[0], e.n) + asText(a[1], e.n));
+    return true;
+}
+
+// CON2STR(X,D): the last bar's value with D decimals; "" when it is missing.
+bool fnCon2str(Eval& e, Value* a, Value& out) {
+    if (!needNumbers(e, a, 2, "CON2STR")) {
+        return false;
+    }
+    float x = last(a[0], e.n);
+    float d = last(a[1], e.n);
+    int digits = missing(d) ? 2 : std::max(0, std::min(10, int(d)));
+    if (missing(x) || !std::isfinite(x)) {
+        out = Value::string(std::string());
+        return true;
+    }
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", digits, double(x));
+    out = Value::string(buf);
+    return true;
+}
+
+// STRCMP(A,B): 1 when the two texts are equal, else 0.
+bool fnStrcmp(Eval& e, Value* a, Value& out) {
+    out = Value::scalar(asText(a[0], e.n) == asText(a[1], e.n) ? 1.0f : 0.0f);
+    return true;
+}
+
+// OPRENAME(COND,OLD,NEW): when COND holds on the last bar, the output named OLD is shown as NEW.
+bool fnOprename(Eval& e, Value* a, Value& out) {
+    if (a[0].type == Value::Text) {
+        return needNumbers(e, a, 1, "OPRENAME");
+    }
+    bool renamed = false;
+    if (truth(last(a[0], e.n))) {
+        std::string from = asText(a[1], e.n), to = asText(a[2], e.n);
+        for (auto it = e.ctx.ops.rbegin(); it != e.ctx.ops.rend(); ++it) {
+            if (it->name == from) {
+                it->name = to;
+                renamed = true;
+                break;
+            }
+        }
+    }
+    out = Value::scalar(renamed ? 1.0f : 0.0f);
+    return true;
+}
+
+// ---- extension libraries ----
+bool extension(Eval& e, Value* a, Value& out, int slot, const char* name) {
+    if (!needNumbers(e, a, 4, name)) {
+        return false;
+    }
+    const fml_extension* ext = e.vm.slots[slot];
+    if (!ext) {
+        return e.fail(std::string(name) + ": no extension library is loaded in slot " +
+                      std::to_string(slot));
+    }
+    float sel = last(a[0], e.n);
+    if (missing(sel)) {
+        return e.fail(std::string(name) + ": the selector is missing");
+    }
+    void*& state = e.ctx.extState[slot];
+    if (!state && ext->create) {
+        state = ext->create();
+    }
+    float* o = e.alloc();
+    if (ext->call(state, int(sel), e.n, e.series(a[1]), e.series(a[2]), e.series(a[3]), o) != 1) {
+        return e.fail(std::string(name) + ": selector " + std::to_string(int(sel)) +
+                      " is not provided by " + (ext->name ? ext->name : "the extension"));
+    }
+    out = Value::series(o);
+    return true;
+}
+bool fnRurazu1(Eval& e, Value* a, Value& out) {
+    return extension(e, a, out, 1, "RURAZU1");
+}
+bool fnVadazi3(Eval& e, Value* a, Value& out) {
+    return extension(e, a, out, 3, "VADAZI3");
+}
+
+const FunctionInfo kFunctions[] = {
+    {"+", 2, opAdd},
+    {"-", 2, opSub},
+    {"*", 2, opMul},
+    {"/", 2, opDiv},
+    {"NEGATE", 1, opNeg},
+    {"<", 2, opLt},
+    {">", 2, opGt},
+    {"<=", 2, opLe},
+    {">=", 2, opGe},
+    {"=", 2, opEq},
+    {"<>", 2, opNe},
+    {"!=", 2, opNe},
+    {"AND", 2, opAnd},
+    {"OR", 2, opOr},
+    {"NOT", 1, opNot},
+    {"IF", 3, fnIf},
+    {"MAX", 2, fnMax},
+    {"MIN", 2, fnMin},
+    {"ABS", 1, fnAbs},
+    {"INTPART", 1, fnIntpart},
+    {"SQRT", 1, fnSqrt},
+    {"MOD", 2, fnMod},
+    {"RANGE", 3, fnRange},
+    {"BETWEEN", 3, fnBetween},
+    {"RGB", 3, fnRgb},
+    {"MA", 2, fnMa},
+    {"EMA", 2, fnEma},
+    {"SMA", 3, fnSma},
+    {"DMA", 2, fnDma},
+    {"STD", 2, fnStd},
+    {"AVEDEV", 2, fnAvedev},
+    {"HHV", 2, fnHhv},
+    {"LLV", 2, fnLlv},
+    {"REF", 2, fnRef},
+    {"SUM", 2, fnSum},
+    {"COUNT", 2, fnCount},
+    {"EXIST", 2, fnExist},
+    {"LAST", 3, fnLast},
+    {"CROSS", 2, fnCross},
+    {"LONGCROSS", 3, fnLongcross},
+    {"BARSLAST", 1, fnBarslast},
+    {"BARSCOUNT", 1, fnBarscount},
+    {"BARSSINCEN", 2, fnBarssincen},
+    {"BACKSET", 2, fnBackset},
+    {"CONST", 1, fnConst},
+    {"FILTER", 2, fnFilter},
+    {"FILTERX", 2, fnFilterx},
+    {"ZIG", 2, fnZig},
+    {"STRCAT", 2, fnStrcat},
+    {"CON2STR", 2, fnCon2str},
+    {"STRCMP", 2, fnStrcmp},
+    {"OPRENAME", 3, fnOprename},
+    {"RURAZU1", 4, fnRurazu1},
+    {"VADAZI3", 4, fnVadazi3},
+};
+
+}  // namespace
+
+const FunctionInfo* findFunction(const std::string& name) {
+    static const std::unordered_map<std::string, const FunctionInfo*> table = [] {
+        std::unordered_map<std::string, const FunctionInfo*> t;
+        for (const FunctionInfo& f : kFunctions) {
+            t.emplace(f.name, &f);
+        }
+        return t;
+    }();
+    std::string key = name;
+    for (char& ch : key) {
+        if (ch >= 'a' && ch <= 'z') {
+            ch = char(ch - 'a' + 'A');
+        }
+    }
+    auto it = table.find(key);
+    return it == table.end() ? nullptr : it->second;
+}
+
+}  // namespace fml

@@ -1,0 +1,169 @@
+// Internal structures of the formula VM, shared by the evaluator and the function library.
+#ifndef VQ_LIBFORMULA_VM_INTERNAL_H
+#define VQ_LIBFORMULA_VM_INTERNAL_H
+
+#include "libformula/fml.h"
+#include "libformula/fml_extension.h"
+
+#include <cfloat>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace fml {
+
+constexpr float kInvalid = -FLT_MAX;
+inline bool missing(float v) {
+    return v == kInvalid;
+}
+// Boolean reading of a value: missing counts as false.
+inline bool truth(float v) {
+    return v != 0.0f && v != kInvalid;
+}
+
+// A value on the evaluation stack.
+struct Value {
+    enum Type : unsigned char { Scalar, Series, Text };
+    Type type = Scalar;
+    float s = 0.0f;
+    const float* p = nullptr;  // Series: `bars` floats owned by the context or an argument
+    std::string text;
+
+    static Value scalar(float v) {
+        Value r;
+        r.s = v;
+        return r;
+    }
+    static Value series(const float* d) {
+        Value r;
+        r.type = Series;
+        r.p = d;
+        return r;
+    }
+    static Value string(std::string t) {
+        Value r;
+        r.type = Text;
+        r.text = std::move(t);
+        return r;
+    }
+    float at(int i) const { return type == Series ? p[i] : (type == Scalar ? s : kInvalid); }
+};
+
+// Storage behind an fml_arg handle.
+struct Argument {
+    std::vector<float> data;
+    bool literal = false;
+    bool isText = false;
+    std::string text;
+    bool supplied = false;  // filled during the current run (data names)
+};
+
+struct Context;
+struct Vm;
+
+// One evaluation: what a library function sees.
+class Eval {
+public:
+    Eval(Vm& vm, Context& ctx) : vm(vm), ctx(ctx) {}
+    Vm& vm;
+    Context& ctx;
+    int n = 0;
+
+    float* alloc();                                        // a fresh array of n floats for this run
+    const float* series(const Value& v);                   // v spread over every bar
+    bool fail(const std::string& message);                 // records the diagnostic, returns false
+    bool dataSeries(const char* name, const float** out);  // a data name through the callback
+};
+
+using LibFn = bool (*)(Eval& e, Value* args, Value& out);
+
+struct FunctionInfo {
+    const char* name;
+    int arity;
+    LibFn fn;
+};
+const FunctionInfo* findFunction(const std::string& name);  // case-insensitive
+
+struct Native {
+    void* user = nullptr;
+    fml_native_fn fn = nullptr;
+    int arity = 0;
+};
+
+struct Vm {
+    std::unordered_map<std::string, Native> natives;  // key upper-cased
+    const fml_extension* slots[8] = {};
+    void* libraries[8] = {};  // dlopen handles of shared-object extensions
+};
+
+// One compiled instruction of a statement.
+struct Instr {
+    enum Op : unsigned char { PushVar, PushExternal, PushNumber, PushText, Call, CallNative };
+    Op op = PushVar;
+    int index = 0;  // variable slot, external slot, function index
+    int argc = 0;
+    float number = 0.0f;
+    std::string text;  // literal text, identifier or function name as pushed
+    LibFn fn = nullptr;
+};
+
+struct Statement {
+    std::vector<Instr> code;
+    std::string name;
+    bool hasAttribute = false;
+    int kind = 0;
+    std::string outputName;
+    Style style{0, 1.0f, 0};
+};
+
+// A drawing operation of the last run.
+struct DrawOp {
+    int kind = 0;
+    std::string name;  // display name (OPRENAME may change it)
+    uint32_t color = 0;
+    float width = 1.0f;
+    int style = 0;
+    const float* a[4] = {};
+    float k[4] = {};
+    std::string text;
+};
+
+struct External {
+    std::string name;
+    Argument arg;  // filled by the miss callback
+};
+
+struct Context {
+    int vm = 0;
+    // Program as pushed; `open` is the statement being built.
+    std::vector<Statement> program;
+    Statement open;
+    bool openUsed = false;
+    bool linked = false;
+    std::string error;
+
+    int bars = 0;
+    void* missUser = nullptr;
+    fml_miss_fn missFn = nullptr;
+
+    std::unordered_map<std::string, std::unique_ptr<Argument>> statics;
+    std::unordered_map<std::string, std::unique_ptr<Argument>> readBack;
+    std::vector<std::unique_ptr<Argument>> callArgs;  // native-function arguments, reused
+    std::vector<External> externals;
+    std::unordered_map<std::string, int> externalIndex;
+
+    // Results of the last run.
+    std::vector<Value> vars;  // one per statement
+    std::vector<DrawOp> ops;
+    std::vector<std::vector<float>> pool;
+    size_t poolUsed = 0;
+    std::vector<Value> stack;
+    void* extState[8] = {};
+};
+
+uint32_t normaliseColor(uint32_t c);
+
+}  // namespace fml
+
+#endif
