@@ -1,0 +1,60 @@
+// The quote service: terminals connect over TCP, speak the protocol of protocol/, and get
+// answers and pushed updates from the market. One thread runs the event loop for every
+// session; the market is only read.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace vq::market {
+class Market;
+}
+
+namespace vq::quote {
+
+struct ServiceOptions {
+    std::string host = "127.0.0.1";
+    uint16_t port = 8732;  // 0: an ephemeral port (tests)
+    std::string name = "VeltoQuorin";
+    // Subscriptions are checked for changes after every publication of the market, but not
+    // more often than minPushIntervalMs, and at least every pushIntervalMs.
+    int pushIntervalMs = 1000;
+    int minPushIntervalMs = 100;
+    // A session whose unsent output exceeds this gets no new pushes until it drains: a slow
+    // terminal receives the latest state when it catches up, never an ever-growing queue.
+    size_t maxPendingBytes = 8u * 1024u * 1024u;
+    int maxSessions = 256;
+};
+
+class QuoteService {
+public:
+    QuoteService(market::Market &market, ServiceOptions options);
+    ~QuoteService();
+    QuoteService(const QuoteService &) = delete;
+    QuoteService &operator=(const QuoteService &) = delete;
+
+    // Binds, listens and starts the loop thread. False (with a reason) when the address
+    // cannot be bound.
+    bool start(std::string *error = nullptr);
+    void stop();
+    uint16_t port() const { return port_; }
+    int sessionCount() const { return sessions_.load(); }
+
+private:
+    class Loop;
+    market::Market &market_;
+    ServiceOptions options_;
+    int listener_ = 0;
+    std::unique_ptr<Loop> loop_;
+    std::thread thread_;
+    uint16_t port_ = 0;
+    std::atomic<int> sessions_{0};
+};
+
+// "HOST:PORT" into its parts; false when malformed.
+bool parseHostPort(const std::string &text, std::string &host, uint16_t &port);
+
+}  // namespace vq::quote
