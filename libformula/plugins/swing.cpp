@@ -144,7 +144,7 @@ void analyse(SwingState& s, int n, const float* h, const float* l) {
     runs(2, s.tlu);
     runs(1, s.tld);
     // Resistance levels: from each top to the first bar whose high breaks above it. A newer top
-    // before the break replaces the level.
+    // on or before the break bar replaces the level.
     for (size_t k = 0; k < p.size(); ++k) {
         if (p[k].type != 1) {
             continue;
@@ -158,7 +158,7 @@ void analyse(SwingState& s, int n, const float* h, const float* l) {
                 break;
             }
         }
-        for (int j = t + 1; j < n && j <= next; ++j) {
+        for (int j = t + 1; j < n && j < next; ++j) {
             if (!missing(h[j]) && h[j] > level) {
                 if (s.tbl[size_t(t)] == 0) {
                     s.tbl[size_t(t)] = 1;
