@@ -3,6 +3,8 @@
 #include "bridge/data_folder.h"
 #include "quote/quote_proxy.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QQmlEngine>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -47,6 +49,8 @@ void StockDictionary::onQuoteCodes(QuoteReply* rpl) {
     if (!rpl || (rpl->count > 0 && !rpl->payload))
         return;
     const QString file = databaseFile();
+    // The views' local storage creates the folder on first use; the code list may come first.
+    QDir().mkpath(QFileInfo(file).absolutePath());
     {
         QSqlDatabase db = QSqlDatabase::contains(QSqlDatabase::defaultConnection)
                               ? QSqlDatabase::database(QSqlDatabase::defaultConnection, false)
