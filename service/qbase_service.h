@@ -22,9 +22,21 @@ public:
     Q_INVOKABLE void setServerAddress(const QJsonObject& json);
 
     // ---- Formula listing and parameters (over the formula registry) ----
-    // getFormulaNames, getFormula, getFormulaDefault, setFormulaParam, getFormulaGroupNames
-    // and getFormulaGroup are declared here by the formula engine and defined in
-    // qbase_service_formula.cpp.
+    // Defined in qbase_service_formula.cpp.
+    // flag 0: main-chart formulas, 1: sub-chart formulas, other: all; [{"name"}] in registry order.
+    Q_INVOKABLE QVariant getFormulaNames(int flag, bool all = false) const;
+    // [{"name","value","min","max"}] of the current / default parameters; invalid if unknown.
+    Q_INVOKABLE QVariant getFormula(const QString& name) const;
+    Q_INVOKABLE QVariant getFormulaDefault(const QString& name) const;
+    // Takes json["args"][i]["value"], rounded to four significant digits, then saves every
+    // formula's parameters to "index.param" in the data folder.
+    Q_INVOKABLE void setFormulaParam(const QString& name, const QJsonObject& json);
+    // The built-in groups as {"name"} objects, then every own group object as stored.
+    Q_INVOKABLE QVariant getFormulaGroupNames() const;
+    // Member names of the built-in group; only when it has none, of every own group so named.
+    Q_INVOKABLE QVariant getFormulaGroup(const QString& name) const;
+    // The rounding setFormulaParam applies; false when the value has no float form.
+    static bool roundFormulaValue(double value, float* rounded);
     // ---- end of formula operations ----
 
     // The user's own formula groups, kept in "formula_group_own.json" in the data folder.
