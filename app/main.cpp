@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include <cstdio>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QTranslator>
@@ -20,6 +22,7 @@
 #include "bridge/data_folder.h"
 #include "bridge/deployment.h"
 #include "bridge/web_engine_setup.h"
+#include "libquote/quote.h"
 
 int main(int argc, char* argv[]) {
     const QJsonObject base = bridge::baseInfo();
@@ -31,7 +34,11 @@ int main(int argc, char* argv[]) {
     crash::installCrashReporter(appName, base.value(QStringLiteral("appVer")).toString(),
                                 crash::defaultReportDir());
 
-    // Quote engine: the library version is checked here.
+    // Quote engine: the library must provide at least interface version 1.19.0.
+    if (__quote_version_check(1, 19, 0) == 0) {
+        std::fputs("libquote version error\n", stderr);
+        return 1;
+    }
 
     StartupArguments arguments(argc, argv);
 

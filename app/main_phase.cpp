@@ -8,6 +8,9 @@
 #include "app/single_application.h"
 #include "bridge/data_folder.h"
 #include "bridge/hfileio.h"
+#include "quote/quote_engine_thread.h"
+#include "quote/stock_dictionary.h"
+#include "service/qbase_service.h"
 
 namespace {
 
@@ -29,9 +32,13 @@ void runMainPhase(SingleApplication& app, const QString& dataDir) {
 
     // Formula registry: the saved parameters of "index.param" are loaded here.
 
-    // Quote engine: its thread is started here, the reference files "board.json",
-    // "stock_rzrq.json" and "stock_rating.json" are handed to it, and the security
-    // dictionary is created.
+    // Quote engine: its thread starts (reading "url.quote" itself), the reference files
+    // "board.json", "stock_rzrq.json" and "stock_rating.json" are handed to it while it
+    // connects, and the security dictionary is created.
+    QuoteEngineThread quoteEngine;
+    quoteEngine.start([] { return QBaseService().getServerAddressValue(QStringLiteral("url.quote")); });
+    loadQuoteReferenceFiles(dataDir);
+    StockDictionary::instance();
 
     QmlPhase phase(dataDir, QUrl(QStringLiteral("qrc:/qml/main.qml")));
     phase.load();
@@ -45,6 +52,7 @@ void runMainPhase(SingleApplication& app, const QString& dataDir) {
     phase.exec();
     phase.destroyEngine();
 
-    // Quote engine: shut down and its thread joined here, after the views have released
-    // their contexts.
+    // Quote engine: shut down and its thread joined, after the views have released their
+    // contexts.
+    quoteEngine.stopAndJoin();
 }
