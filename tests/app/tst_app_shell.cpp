@@ -23,6 +23,7 @@ private slots:
     void screenRightBottom();
     void argumentsEndWithWebSwitches();
     void secondStartHandsOver();
+    void restartBecomesFirstInstance();
     void crashWritesReport_data();
     void crashWritesReport();
     void reportsSentAndRemoved_data();
@@ -111,6 +112,29 @@ void TestAppShell::secondStartHandsOver() {
     QTRY_VERIFY_WITH_TIMEOUT(thirdOutput.contains("ready"), 10000);
     third.kill();
     third.waitForFinished();
+}
+
+void TestAppShell::restartBecomesFirstInstance() {
+    QTemporaryDir dir;
+    const QString log = dir.filePath("probe.log");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PROBE_LOG", log);
+    env.insert("PROBE_RESTART", dir.filePath("restarted"));
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(QCoreApplication::applicationDirPath() + "/single_instance_probe", QStringList());
+    QVERIFY(first.waitForFinished(10000));
+    QCOMPARE(first.exitCode(), 0);
+    // The restarted process (detached, same environment) must find the name free.
+    auto lines = [&log] {
+        QFile file(log);
+        return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().split('\n')
+                                              : QList<QByteArray>();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(lines().size(), 2, 10000);
+    QVERIFY(lines().at(0).startsWith("first "));
+    QVERIFY2(lines().at(1).startsWith("first "), lines().at(1).constData());
+    QVERIFY(lines().at(0) != lines().at(1));
 }
 
 void TestAppShell::crashWritesReport_data() {
