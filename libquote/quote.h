@@ -122,7 +122,7 @@ typedef struct QuoteKPoint {
     float open;
     float low;
     float close;
-    float extra; /* adjustment factor applied to this bar (1 when unadjusted) */
+    float extra; /* auxiliary value copied into the chart bar; 0 from this service */
     char reserved0[4];
     int64_t volume;
     int64_t amount;
