@@ -1,0 +1,461 @@
+// veltoquorin-server: the backend program.
+//
+//   veltoquorin-server serve --data DIR [--http HOST:PORT] [--quote HOST:PORT] [--db URL]
+//                            [--demo] [--threads N] [--session-timeout SECONDS]
+//                            [--clock demo|real] [--seed N]
+//   veltoquorin-server user add NAME | user passwd NAME | user list      (password on stdin)
+//   veltoquorin-server notice add --type 2|3 --title T [--author A] [--url U] [--date D]
+//   veltoquorin-server news add --title T [--code C --market M] [--source S] [--date D]
+//   veltoquorin-server research add --title T [--code C --market M] [--source S] [--date D]
+//   veltoquorin-server pool set GROUP_ID NAME [CODE:MARKET …] | pool remove GROUP_ID | pool list
+//   veltoquorin-server fastmenu set | fastmenu list                     (JSON array on stdin)
+//   veltoquorin-server release add VERSION URL [--notes TEXT]
+//   veltoquorin-server formula set USER                                  (JSON array on stdin)
+// Every command takes --data DIR (the SQLite file lives there) or --db URL. Texts of
+// notices, news and research items are read from standard input.
+#include <signal.h>
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QJsonDocument>
+#include <QTextStream>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "server/http/http_server.h"
+#include "server/store/accounts.h"
+#include "server/store/database.h"
+#include "server/store/password.h"
+#include "server/store/publications.h"
+
+namespace {
+
+using vq::store::Database;
+
+struct Args {
+    std::vector<QString> positional;
+    std::map<QString, QString> options;  // --key value
+    std::vector<QString> flags;          // --flag
+    bool has(const char* flag) const {
+        for (const QString& f : flags) {
+            if (f == QLatin1String(flag)) {
+                return true;
+            }
+        }
+        return false;
+    }
+    QString option(const char* key, const QString& fallback = QString()) const {
+        auto it = options.find(QString::fromLatin1(key));
+        return it == options.end() ? fallback : it->second;
+    }
+};
+
+const char* const kFlags[] = {"--demo", "--help"};
+
+bool isFlag(const QString& arg) {
+    for (const char* f : kFlags) {
+        if (arg == QLatin1String(f)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool parseArgs(const QStringList& list, Args& out, QString& error) {
+    for (int i = 1; i < list.size(); ++i) {
+        const QString& arg = list[i];
+        if (arg.startsWith(QLatin1String("--"))) {
+            if (isFlag(arg)) {
+                out.flags.push_back(arg);
+            } else if (i + 1 < list.size()) {
+                out.options[arg.mid(2)] = list[++i];
+            } else {
+                error = QStringLiteral("option %1 needs a value").arg(arg);
+                return false;
+            }
+        } else {
+            out.positional.push_back(arg);
+        }
+    }
+    return true;
+}
+
+int usage(int code) {
+    std::fputs(
+        "usage:\n"
+        "  veltoquorin-server serve --data DIR [--http HOST:PORT] [--quote HOST:PORT] [--db URL]\n"
+        "                           [--demo] [--threads N] [--session-timeout SECONDS]\n"
+        "                           [--clock demo|real] [--seed N]\n"
+        "  veltoquorin-server user add NAME | user passwd NAME | user list   (password on stdin)\n"
+        "  veltoquorin-server notice add --type 2|3 --title T [--author A] [--url U] [--date D]\n"
+        "  veltoquorin-server news|research add --title T [--code C --market M] [--source S]"
+        " [--date D]\n"
+        "  veltoquorin-server pool set GROUP_ID NAME [CODE:MARKET ...] | pool remove GROUP_ID"
+        " | pool list\n"
+        "  veltoquorin-server fastmenu set | fastmenu list                   (JSON on stdin)\n"
+        "  veltoquorin-server release add VERSION URL [--notes TEXT]\n"
+        "  veltoquorin-server formula set USER                               (JSON on stdin)\n"
+        "every command: --data DIR or --db URL\n",
+        code == 0 ? stdout : stderr);
+    return code;
+}
+
+int fail(const QString& message) {
+    std::fprintf(stderr, "veltoquorin-server: %s\n", message.toLocal8Bit().constData());
+    return 1;
+}
+
+bool parseHostPort(const QString& text, std::string& host, int& port) {
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0) {
+        return false;
+    }
+    bool ok = false;
+    port = text.mid(colon + 1).toInt(&ok);
+    host = text.left(colon).toStdString();
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
+        host = host.substr(1, host.size() - 2);
+    }
+    return ok && port >= 0 && port <= 65535;
+}
+
+QString readStdin() {
+    QTextStream in(stdin);
+    in.setCodec("UTF-8");
+    return in.readAll();
+}
+
+QString readPassword() {
+    QTextStream in(stdin);
+    in.setCodec("UTF-8");
+    return in.readLine();
+}
+
+// Opens the database of the command line; an empty pointer after printing why.
+std::unique_ptr<Database> openDatabase(const Args& args) {
+    const QString dataDir = args.option("data");
+    const QString url = args.option("db");
+    if (dataDir.isEmpty() && url.isEmpty()) {
+        fail(QStringLiteral("--data DIR or --db URL is required"));
+        return nullptr;
+    }
+    if (!dataDir.isEmpty() && !QDir().mkpath(dataDir)) {
+        fail(QStringLiteral("cannot create the data folder %1").arg(dataDir));
+        return nullptr;
+    }
+    vq::store::DbConfig config;
+    QString error;
+    if (!vq::store::parseDbUrl(url, dataDir, config, &error)) {
+        fail(error);
+        return nullptr;
+    }
+    auto db = std::make_unique<Database>(config);
+    if (!db->open(&error)) {
+        fail(error);
+        return nullptr;
+    }
+    return db;
+}
+
+int serve(const Args& args) {
+    if (args.option("data").isEmpty()) {
+        return fail(QStringLiteral("serve needs --data DIR"));
+    }
+    vq::http::HttpOptions options;
+    options.dataDir = args.option("data");
+    if (!parseHostPort(args.option("http", QStringLiteral("127.0.0.1:8731")), options.host,
+                       options.port)) {
+        return fail(QStringLiteral("--http wants HOST:PORT"));
+    }
+    if (!parseHostPort(args.option("quote", QStringLiteral("127.0.0.1:8732")), options.quoteHost,
+                       options.quotePort)) {
+        return fail(QStringLiteral("--quote wants HOST:PORT"));
+    }
+    bool ok = true;
+    options.threads = args.option("threads", QStringLiteral("16")).toInt(&ok);
+    if (!ok || options.threads < 1 || options.threads > 512) {
+        return fail(QStringLiteral("--threads wants a number from 1 to 512"));
+    }
+    options.sessionTimeoutSeconds =
+        args.option("session-timeout", QStringLiteral("180")).toInt(&ok);
+    if (!ok || options.sessionTimeoutSeconds < 1) {
+        return fail(QStringLiteral("--session-timeout wants a positive number of seconds"));
+    }
+    const QString clock = args.option("clock", QStringLiteral("demo"));
+    if (clock != QLatin1String("demo") && clock != QLatin1String("real")) {
+        return fail(QStringLiteral("--clock wants demo or real"));
+    }
+    args.option("seed", QStringLiteral("20240101")).toULongLong(&ok);
+    if (!ok) {
+        return fail(QStringLiteral("--seed wants a number"));
+    }
+
+    if (!vq::store::cryptoReady()) {
+        return fail(QStringLiteral("the crypto library cannot start"));
+    }
+    std::unique_ptr<Database> db = openDatabase(args);
+    if (!db) {
+        return 1;
+    }
+    if (args.has("--demo")) {
+        vq::store::Accounts accounts(*db);
+        if (!accounts.byName(QStringLiteral("demo"))) {
+            accounts.addUser(QStringLiteral("demo"), QStringLiteral("demo123"));
+            std::printf("veltoquorin-server: created the demo account (demo / demo123)\n");
+        }
+    }
+
+    // SIGTERM and SIGINT are taken by sigwait below, never by a handler: blocked here, before
+    // any thread starts, so every thread inherits the mask.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    vq::http::HttpServer http(*db, options);
+    // Market-derived services register here: http.addRegistrar(...) with the market's
+    // routes, and the quote service starts on options.quoteHost/quotePort.
+    std::string error;
+    if (!http.start(&error)) {
+        return fail(QString::fromStdString(error));
+    }
+    std::printf("veltoquorin-server: HTTP on http://%s:%d, data in %s\n", options.host.c_str(),
+                http.port(), QDir(options.dataDir).absolutePath().toLocal8Bit().constData());
+    std::fflush(stdout);
+
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    std::printf("veltoquorin-server: %s received, stopping\n",
+                received == SIGINT ? "SIGINT" : "SIGTERM");
+    std::fflush(stdout);
+    http.stop();
+    db->close();
+    std::printf("veltoquorin-server: stopped\n");
+    return 0;
+}
+
+int userCommand(const Args& args) {
+    const QString sub = args.positional.size() > 1 ? args.positional[1] : QString();
+    std::unique_ptr<Database> db = openDatabase(args);
+    if (!db) {
+        return 1;
+    }
+    vq::store::Accounts accounts(*db);
+    if (sub == QLatin1String("list")) {
+        for (const vq::store::User& u : accounts.users()) {
+            std::printf("%s\t%s\t%s\n", u.name.toUtf8().constData(), u.uid.toUtf8().constData(),
+                        QDateTime::fromSecsSinceEpoch(u.createdAt)
+                            .toString(Qt::ISODate)
+                            .toUtf8()
+                            .constData());
+        }
+        return 0;
+    }
+    if (args.positional.size() < 3) {
+        return usage(2);
+    }
+    const QString name = args.positional[2];
+    if (!vq::store::Accounts::validName(name)) {
+        return fail(QStringLiteral("a user name has 1 to 32 characters and no spaces"));
+    }
+    const QString password = readPassword();
+    if (!vq::store::Accounts::validPassword(password)) {
+        return fail(QStringLiteral(
+            "the password (first line of standard input) must have 1 to 128 characters"));
+    }
+    if (sub == QLatin1String("add")) {
+        switch (accounts.addUser(name, password)) {
+            case vq::store::Accounts::AddResult::Added:
+                std::printf("user %s added\n", name.toUtf8().constData());
+                return 0;
+            case vq::store::Accounts::AddResult::Exists:
+                return fail(QStringLiteral("user %1 already exists").arg(name));
+            case vq::store::Accounts::AddResult::Invalid:
+                return fail(QStringLiteral("invalid user name or password"));
+        }
+    }
+    if (sub == QLatin1String("passwd")) {
+        if (!accounts.setPassword(name, password)) {
+            return fail(QStringLiteral("no user %1").arg(name));
+        }
+        std::printf("password of %s changed\n", name.toUtf8().constData());
+        return 0;
+    }
+    return usage(2);
+}
+
+int publishCommand(const Args& args) {
+    const QString what = args.positional[0];
+    const QString sub = args.positional.size() > 1 ? args.positional[1] : QString();
+    std::unique_ptr<Database> db = openDatabase(args);
+    if (!db) {
+        return 1;
+    }
+    vq::store::Publications pub(*db);
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    auto checkDate = [](const QString& d) {
+        return QDate::fromString(d, QStringLiteral("yyyy-MM-dd")).isValid();
+    };
+
+    if (what == QLatin1String("notice") && sub == QLatin1String("add")) {
+        bool ok = false;
+        const int type = args.option("type").toInt(&ok);
+        const QString title = args.option("title");
+        const QString date = args.option("date", today);
+        if (!ok || (type != 2 && type != 3) || title.isEmpty() || !checkDate(date)) {
+            return fail(
+                QStringLiteral("notice add needs --type 2|3, --title and a yyyy-MM-dd --date"));
+        }
+        const qint64 id = pub.addNotice(type, title, args.option("author"), readStdin().trimmed(),
+                                        args.option("url"), date, vq::store::nowSeconds());
+        std::printf("notice %lld published\n", static_cast<long long>(id));
+        return 0;
+    }
+    if ((what == QLatin1String("news") || what == QLatin1String("research")) &&
+        sub == QLatin1String("add")) {
+        vq::store::Article a;
+        a.kind = what;
+        a.title = args.option("title");
+        a.code = args.option("code");
+        bool ok = true;
+        a.market = a.code.isEmpty() ? 0 : args.option("market").toInt(&ok);
+        a.source = args.option("source", QStringLiteral("VeltoQuorin"));
+        a.pubdate = args.option("date", today);
+        if (a.title.isEmpty() || !ok || a.market < 0 || a.market > 255 || !checkDate(a.pubdate)) {
+            return fail(QStringLiteral(
+                            "%1 add needs --title, a --market with --code and a yyyy-MM-dd --date")
+                            .arg(what));
+        }
+        a.content = readStdin().trimmed();
+        std::printf("%s %lld published\n", what.toUtf8().constData(),
+                    static_cast<long long>(pub.addArticle(a)));
+        return 0;
+    }
+    if (what == QLatin1String("pool")) {
+        if (sub == QLatin1String("list")) {
+            std::printf("%s\n",
+                        QJsonDocument(pub.pools()).toJson(QJsonDocument::Indented).constData());
+            return 0;
+        }
+        if (sub == QLatin1String("remove") && args.positional.size() == 3) {
+            if (!pub.removePool(args.positional[2])) {
+                return fail(QStringLiteral("no pool %1").arg(args.positional[2]));
+            }
+            return 0;
+        }
+        if (sub == QLatin1String("set") && args.positional.size() >= 4) {
+            std::vector<vq::store::PoolCode> codes;
+            for (std::size_t i = 4; i < args.positional.size(); ++i) {
+                const QString& item = args.positional[i];
+                bool ok = false;
+                const int market = item.section(QLatin1Char(':'), 1).toInt(&ok);
+                const QString code = item.section(QLatin1Char(':'), 0, 0);
+                if (!ok || code.isEmpty() || code.toUtf8().size() > 16 || market < 0 ||
+                    market > 255) {
+                    return fail(QStringLiteral("pool entries are CODE:MARKET, not %1").arg(item));
+                }
+                codes.push_back({code, market});
+            }
+            pub.setPool(args.positional[2], args.positional[3], codes);
+            std::printf("pool %s set with %d securities\n", args.positional[2].toUtf8().constData(),
+                        static_cast<int>(codes.size()));
+            return 0;
+        }
+        return usage(2);
+    }
+    if (what == QLatin1String("fastmenu")) {
+        if (sub == QLatin1String("list")) {
+            std::printf("%s\n",
+                        QJsonDocument(pub.fastMenu()).toJson(QJsonDocument::Indented).constData());
+            return 0;
+        }
+        if (sub == QLatin1String("set")) {
+            const QJsonDocument doc = QJsonDocument::fromJson(readStdin().toUtf8());
+            if (!doc.isArray()) {
+                return fail(
+                    QStringLiteral("fastmenu set reads a JSON array of {name, flag, style}"));
+            }
+            for (const QJsonValue& v : doc.array()) {
+                const QJsonObject o = v.toObject();
+                const int style = o.value(QStringLiteral("style")).toInt(-1);
+                if (o.value(QStringLiteral("name")).toString().isEmpty() || style < 0 ||
+                    style > 3) {
+                    return fail(
+                        QStringLiteral("every quick-bar item needs a name and a style 0-3"));
+                }
+            }
+            pub.setFastMenu(doc.array());
+            return 0;
+        }
+        return usage(2);
+    }
+    if (what == QLatin1String("release") && sub == QLatin1String("add") &&
+        args.positional.size() == 4) {
+        pub.addRelease(args.positional[2],
+                       args.option("app-ver", QStringLiteral("velto_winpc_tax1_1.000006")),
+                       args.positional[3], args.option("notes"), today);
+        return 0;
+    }
+    if (what == QLatin1String("formula") && sub == QLatin1String("set") &&
+        args.positional.size() == 3) {
+        const std::optional<vq::store::User> user =
+            vq::store::Accounts(*db).byName(args.positional[2]);
+        if (!user) {
+            return fail(QStringLiteral("no user %1").arg(args.positional[2]));
+        }
+        const QJsonDocument doc = QJsonDocument::fromJson(readStdin().toUtf8());
+        if (!doc.isArray()) {
+            return fail(QStringLiteral("formula set reads a JSON array of models with a name"));
+        }
+        for (const QJsonValue& v : doc.array()) {
+            if (v.toObject().value(QStringLiteral("name")).toString().isEmpty()) {
+                return fail(QStringLiteral("every formula model needs a name"));
+            }
+        }
+        vq::store::UserDocuments(*db).setFormulas(user->id, doc.array());
+        return 0;
+    }
+    return usage(2);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("veltoquorin-server"));
+    Args args;
+    QString error;
+    if (!parseArgs(QCoreApplication::arguments(), args, error)) {
+        fail(error);
+        return usage(2);
+    }
+    if (args.has("--help")) {
+        return usage(0);
+    }
+    if (args.positional.empty()) {
+        return usage(2);
+    }
+    const QString command = args.positional[0];
+    try {
+        if (command == QLatin1String("serve")) {
+            return serve(args);
+        }
+        if (command == QLatin1String("user")) {
+            return userCommand(args);
+        }
+        for (const char* c :
+             {"notice", "news", "research", "pool", "fastmenu", "release", "formula"}) {
+            if (command == QLatin1String(c)) {
+                return publishCommand(args);
+            }
+        }
+    } catch (const vq::store::StoreError& e) {
+        return fail(QString::fromUtf8(e.what()));
+    }
+    return usage(2);
+}
