@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 
 namespace fml {
 namespace {
@@ -40,9 +39,10 @@ void map1(Eval& e, const Value& a, Value& out, F f) {
         out = Value::scalar(f(a.s));
         return;
     }
-    float* o = e.alloc();
-    const float* x = a.p;
-    for (int i = 0; i < e.n; ++i) {
+    float* __restrict o = e.alloc();
+    const float* __restrict x = a.p;
+    const int n = e.n;
+    for (int i = 0; i < n; ++i) {
         o[i] = f(x[i]);
     }
     out = Value::series(o);
@@ -54,23 +54,23 @@ void map2(Eval& e, const Value& a, const Value& b, Value& out, F f) {
         out = Value::scalar(f(a.s, b.s));
         return;
     }
-    float* o = e.alloc();
-    int n = e.n;
+    float* __restrict o = e.alloc();
+    const int n = e.n;
     if (a.type == Value::Series && b.type == Value::Series) {
-        const float* x = a.p;
-        const float* y = b.p;
+        const float* __restrict x = a.p;
+        const float* __restrict y = b.p;
         for (int i = 0; i < n; ++i) {
             o[i] = f(x[i], y[i]);
         }
     } else if (a.type == Value::Series) {
-        const float* x = a.p;
-        float y = b.s;
+        const float* __restrict x = a.p;
+        const float y = b.s;
         for (int i = 0; i < n; ++i) {
             o[i] = f(x[i], y);
         }
     } else {
-        float x = a.s;
-        const float* y = b.p;
+        const float x = a.s;
+        const float* __restrict y = b.p;
         for (int i = 0; i < n; ++i) {
             o[i] = f(x, y[i]);
         }
@@ -132,7 +132,7 @@ Period period(const Value& v, int n) {
 }
 
 thread_local std::vector<double> scratchA, scratchB;
-thread_local std::vector<int> scratchBad;
+thread_local std::vector<int> scratchBad, scratchIdx;
 
 // Prefix sums of the valid values and of the count of missing values.
 void prefixes(const float* x, int n, bool squares) {
@@ -163,7 +163,7 @@ bool opAdd(Eval& e, Value* a, Value& out) {
         return needNumbers(e, a, 2, "+");
     }
     map2(e, a[0], a[1], out,
-         [](float x, float y) { return missing(x) || missing(y) ? kInv : x + y; });
+         [](float x, float y) { return (missing(x) | missing(y)) ? kInv : x + y; });
     return true;
 }
 bool opSub(Eval& e, Value* a, Value& out) {
@@ -171,7 +171,7 @@ bool opSub(Eval& e, Value* a, Value& out) {
         return false;
     }
     map2(e, a[0], a[1], out,
-         [](float x, float y) { return missing(x) || missing(y) ? kInv : x - y; });
+         [](float x, float y) { return (missing(x) | missing(y)) ? kInv : x - y; });
     return true;
 }
 bool opMul(Eval& e, Value* a, Value& out) {
@@ -179,15 +179,17 @@ bool opMul(Eval& e, Value* a, Value& out) {
         return false;
     }
     map2(e, a[0], a[1], out,
-         [](float x, float y) { return missing(x) || missing(y) ? kInv : x * y; });
+         [](float x, float y) { return (missing(x) | missing(y)) ? kInv : x * y; });
     return true;
 }
 bool opDiv(Eval& e, Value* a, Value& out) {
     if (!needNumbers(e, a, 2, "/")) {
         return false;
     }
-    map2(e, a[0], a[1], out,
-         [](float x, float y) { return missing(x) || missing(y) || y == 0.0f ? kInv : x / y; });
+    map2(e, a[0], a[1], out, [](float x, float y) {
+        float q = x / (y == 0.0f ? 1.0f : y);
+        return (missing(x) | missing(y) | (y == 0.0f)) ? kInv : q;
+    });
     return true;
 }
 bool opNeg(Eval& e, Value* a, Value& out) {
@@ -471,6 +473,38 @@ bool fnStd(Eval& e, Value* a, Value& out) {
     const float* x = e.series(a[0]);
     Period per = period(a[1], n);
     float* o = e.alloc();
+    if (per.constant) {
+        int N = per.k;
+        double s = 0, q = 0;
+        int bad = 0;
+        const double invN = N > 0 ? 1.0 / N : 0, invN1 = N > 1 ? 1.0 / (N - 1) : 0;
+        for (int i = 0; i < n; ++i) {
+            float v = x[i];
+            if (missing(v)) {
+                ++bad;
+            } else {
+                s += v;
+                q += double(v) * v;
+            }
+            if (N > 0 && i >= N) {
+                float w = x[i - N];
+                if (missing(w)) {
+                    --bad;
+                } else {
+                    s -= w;
+                    q -= double(w) * w;
+                }
+            }
+            if (N < 2 || i + 1 < N || bad > 0) {
+                o[i] = kInv;
+                continue;
+            }
+            double var = (q - s * s * invN) * invN1;
+            o[i] = float(std::sqrt(std::max(0.0, var)));
+        }
+        out = Value::series(o);
+        return true;
+    }
     prefixes(x, n, true);
     for (int i = 0; i < n; ++i) {
         int N = per.at(i);
@@ -543,6 +577,52 @@ void recursive(Eval& e, const float* x, float* o, Step step) {
     }
 }
 
+// Y = w*X + (1-w)*Y', starting from the first valid X; w < 0 means "no result".
+void smoothConstant(Eval& e, const float* x, float* o, double w) {
+    int n = e.n;
+    if (w < 0) {
+        std::fill(o, o + n, kInv);
+        return;
+    }
+    double keep = 1.0 - w;
+    int i = 0;
+    for (; i < n && missing(x[i]); ++i) {
+        o[i] = kInv;
+    }
+    if (i == n) {
+        return;
+    }
+    double y = x[i];
+    o[i++] = float(y);
+    // Four bars at a time, each written from the state before the block, so that only one
+    // multiply-add per block sits on the loop-carried chain.
+    const double k2 = keep * keep, k3 = k2 * keep, k4 = k3 * keep;
+    while (i < n) {
+        if (i + 4 <= n && !missing(x[i]) && !missing(x[i + 1]) && !missing(x[i + 2]) &&
+            !missing(x[i + 3])) {
+            double a0 = w * x[i], a1 = w * x[i + 1], a2 = w * x[i + 2], a3 = w * x[i + 3];
+            double p1 = a1 + keep * a0;
+            double p2 = a2 + keep * p1;
+            double p3 = a3 + keep * p2;
+            o[i] = float(a0 + keep * y);
+            o[i + 1] = float(p1 + k2 * y);
+            o[i + 2] = float(p2 + k3 * y);
+            y = p3 + k4 * y;
+            o[i + 3] = float(y);
+            i += 4;
+            continue;
+        }
+        float v = x[i];
+        if (missing(v)) {
+            o[i] = kInv;
+        } else {
+            y = w * v + keep * y;
+            o[i] = float(y);
+        }
+        ++i;
+    }
+}
+
 bool fnEma(Eval& e, Value* a, Value& out) {
     if (!needNumbers(e, a, 2, "EMA")) {
         return false;
@@ -550,6 +630,12 @@ bool fnEma(Eval& e, Value* a, Value& out) {
     const float* x = e.series(a[0]);
     Period per = period(a[1], e.n);
     float* o = e.alloc();
+    if (per.constant) {
+        // Y = a*X + (1-a)*Y' with a = 2/(N+1): the same recurrence without a division per bar.
+        smoothConstant(e, x, o, per.k <= 0 ? -1.0 : 2.0 / (per.k + 1));
+        out = Value::series(o);
+        return true;
+    }
     recursive(e, x, o, [&](int i, float v, bool& have, double& y) {
         int N = per.at(i);
         if (N <= 0) {
@@ -574,8 +660,14 @@ bool fnSma(Eval& e, Value* a, Value& out) {
     }
     const float* x = e.series(a[0]);
     Period per = period(a[1], e.n);
-    const float* m = e.series(a[2]);
     float* o = e.alloc();
+    if (per.constant && a[2].type == Value::Scalar) {
+        float M = a[2].s;
+        smoothConstant(e, x, o, per.k <= 0 || missing(M) ? -1.0 : double(M) / per.k);
+        out = Value::series(o);
+        return true;
+    }
+    const float* m = e.series(a[2]);
     recursive(e, x, o, [&](int i, float v, bool& have, double& y) {
         int N = per.at(i);
         float M = m[i];
@@ -620,6 +712,48 @@ bool fnDma(Eval& e, Value* a, Value& out) {
     return true;
 }
 
+thread_local std::vector<float> scratchG, scratchH;
+
+// Extreme over a sliding window of N bars without branches (van Herk / Gil-Werman): per block
+// of N bars a running extreme from the block start (g) and one towards the block end (h); the
+// window ending at i is then the extreme of h at its first bar and g at i. Missing values take
+// the neutral sentinel and never win.
+template <bool High>
+void extremeWindow(const float* x, int n, int N, float* o) {
+    const float none = High ? -FLT_MAX : FLT_MAX;
+    auto pick = [](float p, float q) { return High ? (p > q ? p : q) : (p < q ? p : q); };
+    scratchG.resize(size_t(n));
+    scratchH.resize(size_t(n));
+    float* __restrict g = scratchG.data();
+    float* __restrict h = scratchH.data();
+    for (int start = 0; start < n; start += N) {
+        int end = std::min(n, start + N);
+        float run = none;
+        for (int i = start; i < end; ++i) {
+            float v = missing(x[i]) ? none : x[i];
+            run = pick(run, v);
+            g[i] = run;
+        }
+        run = none;
+        for (int i = end - 1; i >= start; --i) {
+            float v = missing(x[i]) ? none : x[i];
+            run = pick(run, v);
+            h[i] = run;
+        }
+    }
+    // The first N-1 bars see a shorter window: the running extreme from bar 0.
+    int head = std::min(n, N - 1);
+    for (int i = 0; i < head; ++i) {
+        o[i] = g[i];
+    }
+    for (int i = head; i < n; ++i) {
+        o[i] = pick(h[i - N + 1], g[i]);
+    }
+    for (int i = 0; i < n; ++i) {
+        o[i] = o[i] == none ? kInv : o[i];
+    }
+}
+
 // HHV/LLV: extreme of the last N bars (fewer at the start); N = 0 means every bar so far.
 template <bool High>
 bool extreme(Eval& e, Value* a, Value& out, const char* name) {
@@ -636,20 +770,28 @@ bool extreme(Eval& e, Value* a, Value& out, const char* name) {
         if (N < 0) {
             std::fill(o, o + n, kInv);
         } else {
-            std::deque<int> q;
+            if (N > 0) {
+                extremeWindow<High>(x, n, N, o);
+                out = Value::series(o);
+                return true;
+            }
+            // Monotonic queue of bar indices in a flat array: head..tail-1.
+            scratchIdx.resize(size_t(n) + 1);
+            int* q = scratchIdx.data();
+            int head = 0, tail = 0;
             for (int i = 0; i < n; ++i) {
                 if (!missing(x[i])) {
-                    while (!q.empty() && better(x[i], x[q.back()])) {
-                        q.pop_back();
+                    while (tail > head && better(x[i], x[q[tail - 1]])) {
+                        --tail;
                     }
-                    q.push_back(i);
+                    q[tail++] = i;
                 }
                 if (N > 0) {
-                    while (!q.empty() && q.front() <= i - N) {
-                        q.pop_front();
+                    while (tail > head && q[head] <= i - N) {
+                        ++head;
                     }
                 }
-                o[i] = q.empty() ? kInv : x[q.front()];
+                o[i] = tail > head ? x[q[head]] : kInv;
             }
         }
         out = Value::series(o);

@@ -142,6 +142,9 @@ bool link(Vm& vm, Context& c) {
                         ins.op = Instr::Call;
                         ins.argc = f->arity;
                         ins.fn = f->fn;
+                        // Calls with effects beyond their result are never shared.
+                        ins.index =
+                            key == "OPRENAME" || key == "RURAZU1" || key == "VADAZI3" ? 0 : 1;
                     } else {
                         c.error = "statement " + std::to_string(si + 1) + ": unknown function " +
                                   ins.text;
@@ -209,7 +212,6 @@ bool resolveExternal(Eval& e, int index, Value& out) {
         a.literal = false;
         a.isText = false;
         a.text.clear();
-        a.data.clear();
         if (!c.missFn ||
             c.missFn(c.missUser, 0, reinterpret_cast<fml_arg>(&a), ex.name.c_str()) != 1) {
             return e.fail("unknown name " + ex.name);
@@ -399,6 +401,40 @@ bool finishDrawing(Eval& e, const Statement& st, Value* args, Value& result) {
     return true;
 }
 
+// Identity key of a call's arguments; texts are not keyed (such calls are not shared).
+bool memoKey(const Value* args, int argc, uintptr_t* key, size_t* hash) {
+    size_t h = size_t(argc) * 0x9E3779B97F4A7C15ull;
+    for (int i = 0; i < argc; ++i) {
+        const Value& v = args[i];
+        uintptr_t word;
+        if (v.type == Value::Series) {
+            word = reinterpret_cast<uintptr_t>(v.p);
+        } else if (v.type == Value::Scalar) {
+            uint32_t bits;
+            std::memcpy(&bits, &v.s, sizeof bits);
+            word = bits;
+        } else {
+            return false;
+        }
+        key[2 * i] = v.type;
+        key[2 * i + 1] = word;
+        h = (h ^ (word + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2))) * 31 + v.type;
+    }
+    *hash = h;
+    return true;
+}
+
+const Value* memoFind(const Context& c, LibFn fn, int argc, const uintptr_t* key, size_t hash) {
+    auto range = c.memoIndex.equal_range(hash);
+    for (auto it = range.first; it != range.second; ++it) {
+        const MemoEntry& m = c.memo[it->second];
+        if (m.fn == fn && m.argc == argc && std::equal(key, key + 2 * argc, m.key)) {
+            return &m.result;
+        }
+    }
+    return nullptr;
+}
+
 bool run(Vm& vm, Context& c) {
     c.error.clear();
     if (!c.linked && !link(vm, c)) {
@@ -414,6 +450,8 @@ bool run(Vm& vm, Context& c) {
     c.ops.clear();
     c.readBack.clear();
     c.vars.assign(c.program.size(), Value());
+    c.memo.clear();
+    c.memoIndex.clear();
     for (External& ex : c.externals) {
         ex.arg.supplied = false;
     }
@@ -444,8 +482,26 @@ bool run(Vm& vm, Context& c) {
                 case Instr::CallNative: {
                     Value* args = stack.data() + (stack.size() - size_t(ins.argc));
                     Value out;
+                    uintptr_t key[8];
+                    size_t hash = 0;
+                    bool memoize = ins.op == Instr::Call && ins.index == 1 && ins.argc <= 4 &&
+                                   memoKey(args, ins.argc, key, &hash);
+                    if (memoize) {
+                        hash ^= reinterpret_cast<uintptr_t>(ins.fn);
+                        if (const Value* hit = memoFind(c, ins.fn, ins.argc, key, hash)) {
+                            stack.resize(stack.size() - size_t(ins.argc));
+                            stack.push_back(*hit);
+                            break;
+                        }
+                    }
                     bool ok = ins.op == Instr::Call ? ins.fn(e, args, out)
                                                     : callNative(e, ins, args, out);
+                    if (ok && memoize) {
+                        MemoEntry m{ins.fn, ins.argc, {}, out};
+                        std::copy(key, key + 2 * ins.argc, m.key);
+                        c.memoIndex.emplace(hash, c.memo.size());
+                        c.memo.push_back(std::move(m));
+                    }
                     if (!ok) {
                         if (c.error.empty()) {
                             c.error = ins.text + " failed";
@@ -871,7 +927,11 @@ float* fml_argument_data(fml_arg h, int n) {
         return nullptr;
     }
     a->isText = false;
-    a->data.assign(size_t(std::max(n, 1)), kInvalid);
+    // The caller writes every slot; refilling a buffer of the right size would only cost a pass.
+    size_t want = size_t(std::max(n, 1));
+    if (a->data.size() != want) {
+        a->data.assign(want, kInvalid);
+    }
     return a->data.data();
 }
 

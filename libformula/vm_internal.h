@@ -6,6 +6,8 @@
 #include "libformula/fml_extension.h"
 
 #include <cfloat>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -14,8 +16,12 @@
 namespace fml {
 
 constexpr float kInvalid = -FLT_MAX;
+constexpr uint32_t kInvalidBits = 0xFF7FFFFFu;
+// Compared as bits: the same answer as ==, and it lets the column loops vectorise.
 inline bool missing(float v) {
-    return v == kInvalid;
+    uint32_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b == kInvalidBits;
 }
 // Boolean reading of a value: missing counts as false.
 inline bool truth(float v) {
@@ -129,6 +135,16 @@ struct DrawOp {
     std::string text;
 };
 
+// Result of a pure library call in the current run, keyed by the function and the identity of
+// its arguments (series by address, numbers by value): repeated sub-expressions such as the
+// two LLV(L,N) of KDJ are computed once.
+struct MemoEntry {
+    LibFn fn;
+    int argc;
+    uintptr_t key[8];
+    Value result;
+};
+
 struct External {
     std::string name;
     Argument arg;  // filled by the miss callback
@@ -159,6 +175,8 @@ struct Context {
     std::vector<std::vector<float>> pool;
     size_t poolUsed = 0;
     std::vector<Value> stack;
+    std::vector<MemoEntry> memo;
+    std::unordered_multimap<size_t, size_t> memoIndex;
     void* extState[8] = {};
 };
 
