@@ -8,6 +8,7 @@
 #include "app/single_application.h"
 #include "bridge/data_folder.h"
 #include "bridge/hfileio.h"
+#include "formula/formula_service.h"
 #include "quote/quote_engine_thread.h"
 #include "quote/stock_dictionary.h"
 #include "service/qbase_service.h"
@@ -26,11 +27,13 @@ void consumeFormulaModels() {
 
 void runMainPhase(SingleApplication& app, const QString& dataDir) {
     // Formula registry: the built-in standard indicators, then the built-in groups and the
-    // strategy formulas, are registered here.
+    // strategy formulas.
+    formula::registerBuiltinFormulas(formula::FormulaService::instance());
 
     consumeFormulaModels();
 
-    // Formula registry: the saved parameters of "index.param" are loaded here.
+    // Formula registry: the saved parameters of "index.param".
+    formula::FormulaService::instance().loadParams(dataDir + QStringLiteral("/index.param"));
 
     // Quote engine: its thread starts (reading "url.quote" itself), the reference files
     // "board.json", "stock_rzrq.json" and "stock_rating.json" are handed to it while it
