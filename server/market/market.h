@@ -133,7 +133,7 @@ public:
     // ---- Clock -------------------------------------------------------------------------
     virtual ClockMode clockMode() const = 0;
     // Trading days of the calendar from the first history day up to today, ascending.
-    virtual const std::vector<int>& tradingDays() const = 0;
+    virtual std::vector<int> tradingDays() const = 0;
     // Manual clock: run the simulator up to this market time and publish. Ignored otherwise.
     virtual void advanceTo(int64_t time) = 0;
 

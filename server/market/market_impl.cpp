@@ -1,0 +1,762 @@
+// The Market behind market.h: the universe, the history store with its cache, the live
+// session, the clock that drives it and the publication of snapshot versions.
+#include "server/market/market.h"
+
+#include "server/market/calendar.h"
+#include "server/market/csv.h"
+#include "server/market/history.h"
+#include "server/market/kline.h"
+#include "server/market/session.h"
+#include "server/market/universe.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <list>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <thread>
+#include <unordered_map>
+
+namespace vq::market {
+
+Market::~Market() = default;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr size_t kCacheSize = 400;      // generated series kept in memory
+constexpr int kIntradayDays = 100;      // history days the minute cycles reach back
+constexpr size_t kKeptMinuteDays = 10;  // finished live days whose minute bars are kept
+
+int64_t wallNow() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+bool isAggregate(const Security& s) {
+    return s.type == SecType::Index || s.type == SecType::Block;
+}
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+class MarketImpl final : public Market {
+public:
+    explicit MarketImpl(const Options& o) : opt_(o) {
+        const int64_t now =
+            opt_.clock == ClockMode::Manual && opt_.startTime ? opt_.startTime : wallNow();
+        const int today = beijingDate(now);
+        day_ = isTradingDay(today) ? today : previousTradingDay(today);
+        const int firstDay = (day_ / 10000 - 8) * 10000 + 101;
+        u_ = buildUniverse(opt_.seed, std::max(50, opt_.aShares), firstDay, day_);
+        gen_ = std::make_unique<HistoryGenerator>(
+            u_, opt_.seed, tradingDaysBetween(firstDay, previousTradingDay(day_)));
+        appended_.resize(u_.securities.size());
+        recentVol_.resize(u_.securities.size());
+        loadImports();
+        session_ = std::make_unique<Session>(u_, opt_.seed);
+
+        // Previous closes and five-day volumes: a few generated steps per security.
+        std::vector<double> pre(u_.securities.size()), d5(u_.securities.size());
+        for (const Security& s : u_.securities) {
+            if (isAggregate(s))
+                continue;
+            auto imp = imported_.find(s.index);
+            const DailySeries ds =
+                imp != imported_.end() ? imp->second : gen_->generate(s.index, 5);
+            auto& rv = recentVol_[size_t(s.index)];
+            for (size_t k = ds.bars.size() > 5 ? ds.bars.size() - 5 : 0; k < ds.bars.size(); ++k)
+                rv.push_back(double(ds.bars[k].volume));
+            pre[size_t(s.index)] = ds.bars.empty() ? s.basePrice : ds.bars.back().close;
+        }
+        for (const Security& s : u_.securities)
+            if (isAggregate(s))
+                pre[size_t(s.index)] = s.basePrice;
+        computeD5(d5);
+        session_->startDay(day_, pre, d5);
+
+        current_ = std::make_shared<MarketSnapshot>();
+        auto first = std::make_shared<MarketSnapshot>();
+        first->resize(int(u_.securities.size()));
+        building_ = first;
+
+        // Bring the session to the clock's present.
+        if (opt_.clock == ClockMode::Demo) {
+            session_->runTo(9 * 3600 + 50 * 60);
+        } else {
+            const int sod = beijingDate(now) == day_ ? beijingSecondOfDay(now) : session::kClose;
+            session_->runTo(sod, sod - session_->second() > 1800 ? 9 : 3);
+            if (session_->second() >= session::kClose)
+                finalizeDay();
+        }
+        publish(marketTime());
+    }
+
+    ~MarketImpl() override { stop(); }
+
+    void start() override {
+        if (opt_.clock == ClockMode::Manual || thread_.joinable())
+            return;
+        running_ = true;
+        thread_ = std::thread([this] { run(); });
+        // The index and block history takes one pass over the whole market: do it now,
+        // in the background, rather than on the first index chart.
+        warm_ = std::thread([this] { aggregates(); });
+    }
+
+    void stop() override {
+        {
+            std::lock_guard<std::mutex> lock(runMu_);
+            running_ = false;
+        }
+        runCv_.notify_all();
+        if (thread_.joinable())
+            thread_.join();
+        if (warm_.joinable())
+            warm_.join();
+    }
+
+    // ---- universe and blocks ------------------------------------------------------------
+    const std::vector<Security>& securities() const override { return u_.securities; }
+    int find(std::string_view code, int market) const override {
+        if (code.size() > 16)
+            return -1;
+        return u_.find(code, market);
+    }
+    const Security* security(int i) const override {
+        return valid(i) ? &u_.securities[size_t(i)] : nullptr;
+    }
+    const MembershipTexts& membership(int i) const override {
+        static const MembershipTexts empty;
+        return valid(i) ? u_.membership[size_t(i)] : empty;
+    }
+    const BlockInfo* block(int64_t id) const override { return u_.block(id); }
+    std::vector<int64_t> blocksOfCategory(int category) const override {
+        std::vector<int64_t> out;
+        if (category == 0)
+            return out;
+        for (const BlockInfo& b : u_.blocks)
+            if (b.category == category)
+                out.push_back(b.id);
+        return out;
+    }
+    std::vector<int64_t> blocksOf(int i) const override {
+        return valid(i) ? u_.blocksOfSecurity[size_t(i)] : std::vector<int64_t>{};
+    }
+    int64_t indexBlockId(std::string_view code, int market) const override {
+        const int i = find(code, market);
+        return i >= 0 ? u_.securities[size_t(i)].blockId : 0;
+    }
+
+    // ---- live quotes ----------------------------------------------------------------------
+    SnapshotPtr snapshot() const override { return std::atomic_load(&current_); }
+
+    int addListener(Listener l) override {
+        std::lock_guard<std::mutex> lock(listenMu_);
+        listeners_.emplace_back(++listenerId_, std::move(l));
+        return listenerId_;
+    }
+    void removeListener(int handle) override {
+        std::lock_guard<std::mutex> lock(listenMu_);
+        listeners_.erase(std::remove_if(listeners_.begin(), listeners_.end(),
+                                        [&](const auto& p) { return p.first == handle; }),
+                         listeners_.end());
+    }
+
+    // ---- series ---------------------------------------------------------------------------
+    KLinePage kline(int i, Cycle cycle, int64_t skip, int64_t rows, Adjust adjust) const override {
+        if (!valid(i) || !isValidCycle(int(cycle)) || rows <= 0 || skip < 0)
+            return {};
+        std::vector<Dividend> divs;
+        if (adjust != Adjust::None)
+            divs = dividends(i);
+        if (cycle == Cycle::Day || cycle == Cycle::Week || cycle == Cycle::Month) {
+            std::vector<Bar> bars = dailyBars(i);
+            adjustPrices(bars, divs, adjust);
+            if (cycle != Cycle::Day)
+                bars = aggregateDays(bars, cycle);
+            return pageOf(bars, skip, rows);
+        }
+        const int per = cycle == Cycle::Min1    ? 1
+                        : cycle == Cycle::Min5  ? 5
+                        : cycle == Cycle::Min15 ? 15
+                        : cycle == Cycle::Min30 ? 30
+                                                : 60;
+        const int perDay = session::kMinutes / per;
+        // Only the days the page reaches are built.
+        std::vector<std::vector<Bar>> days;  // newest first
+        int64_t have = 0;
+        const std::vector<Bar> today = todayMinuteBars(i);
+        if (!today.empty()) {
+            days.push_back(aggregateMinutes(today, per));
+            have += int64_t(days.back().size());
+        }
+        const std::vector<Bar> daily = dailyBars(i, false);
+        const std::vector<int> dayList = dayNumbers(i);
+        const int histDays = int(std::min<size_t>(dayList.size(), kIntradayDays));
+        for (int k = 0; k < histDays && have < skip + rows; ++k) {
+            const size_t d = dayList.size() - 1 - size_t(k);
+            days.push_back(aggregateMinutes(historyMinuteBars(i, dayList[d], daily, d), per));
+            have += int64_t(days.back().size());
+        }
+        std::vector<Bar> bars;
+        bars.reserve(size_t(have));
+        for (size_t k = days.size(); k-- > 0;)
+            bars.insert(bars.end(), days[k].begin(), days[k].end());
+        adjustPrices(bars, divs, adjust);
+        KLinePage p = pageOf(bars, skip, rows);
+        p.total = int64_t(today.empty() ? 0 : aggregateMinutes(today, per).size()) +
+                  int64_t(histDays) * perDay;
+        return p;
+    }
+
+    MinuteDay minutes(int i, int64_t day) const override {
+        MinuteDay md;
+        if (!valid(i))
+            return md;
+        int want = 0;
+        if (day != 0)
+            want = day >= 19800101 && day <= 21001231 ? int(day) : beijingDate(day);
+        const int current = day_.load();
+        if (want == 0 || want == current) {
+            if (finalized_.load())
+                want = current;  // the finished session is history now, with its minutes kept
+            else
+                return liveMinutes(i);
+        }
+        const std::vector<int> dayList = dayNumbers(i);
+        auto it = std::lower_bound(dayList.begin(), dayList.end(), want);
+        if (it == dayList.end() || *it != want)
+            return md;
+        const std::vector<Bar> daily = dailyBars(i, false);
+        const size_t d = size_t(it - dayList.begin());
+        const std::vector<Bar> bars = historyMinuteBars(i, want, daily, d);
+        md.tradingDay = want;
+        md.preClose = d > 0 ? daily[d - 1].close : daily[d].open;
+        double cv = 0, ca = 0;
+        const bool avg = !isAggregate(u_.securities[size_t(i)]);
+        for (const Bar& b : bars) {
+            MinutePoint p;
+            p.time = b.time;
+            p.price = b.close;
+            p.volume = b.volume;
+            p.amount = b.amount;
+            cv += double(b.volume);
+            ca += b.amount;
+            p.avgPrice = avg && cv > 0 ? float(ca / cv) : 0;
+            md.points.push_back(p);
+        }
+        return md;
+    }
+
+    TickPage ticks(int i, int64_t from, int count) const override {
+        TickPage page;
+        if (!valid(i) || count <= 0)
+            return page;
+        const Live& l = session_->live(i);
+        const int lot = isAggregate(u_.securities[size_t(i)]) ? 100 : u_.params[size_t(i)].lot;
+        const int64_t base = beijingTime(day_.load(), 0, 0);
+        std::lock_guard<std::mutex> lock(l.mu);
+        page.preClose = float(l.pre);
+        page.total = uint32_t(l.ticks.size());
+        int64_t first = from < 0 ? int64_t(l.ticks.size()) - count : from;
+        first = std::clamp<int64_t>(first, 0, int64_t(l.ticks.size()));
+        const int64_t end = std::min<int64_t>(int64_t(l.ticks.size()), first + count);
+        page.first = uint32_t(first);
+        for (int64_t k = first; k < end; ++k) {
+            const CompactTick& c = l.ticks[size_t(k)];
+            Tick t;
+            t.time = base + c.second;
+            t.price = c.price;
+            t.volume = int64_t(c.lots) * lot;
+            t.count = c.count;
+            t.direction = c.direction;
+            page.ticks.push_back(t);
+        }
+        return page;
+    }
+
+    std::vector<Dividend> dividends(int i) const override {
+        if (!valid(i) || isAggregate(u_.securities[size_t(i)]))
+            return {};
+        return base(i)->dividends;
+    }
+
+    std::vector<Alert> alerts(int i, int count, uint64_t afterSeq) const override {
+        if (!valid(i))
+            return {};
+        return session_->alerts([i](int s) { return s == i; }, count, afterSeq);
+    }
+
+    std::vector<Alert> blockAlerts(int64_t id, int count, uint64_t afterSeq) const override {
+        const BlockInfo* b = u_.block(id);
+        if (!b)
+            return {};
+        if (id == preset::All)
+            return session_->alerts([](int) { return true; }, count, afterSeq);
+        const std::vector<int>& m = b->members;
+        return session_->alerts([&m](int s) { return std::binary_search(m.begin(), m.end(), s); },
+                                count, afterSeq);
+    }
+
+    std::vector<FinancialYear> financials(int i) const override {
+        return valid(i) ? gen_->financials(i) : std::vector<FinancialYear>{};
+    }
+
+    Margin margin(int i) const override {
+        Margin m;
+        if (!valid(i) || !u_.securities[size_t(i)].margin)
+            return m;
+        const Security& s = u_.securities[size_t(i)];
+        Rng r(mixKey(opt_.seed, 0x6d7267, uint64_t(i), uint64_t(day_.load())));
+        const Quote& q = snapshot()->quote(i);
+        const double px = q.close > 0 ? q.close : s.basePrice;
+        const double cap = double(s.floatShares) * px;
+        m.financeBalance = std::round(cap * r.uniform(0.015, 0.07));
+        m.financeBuy = std::round(std::max(q.sum, cap * 0.002) * r.uniform(0.06, 0.14));
+        m.shortBalance = int64_t(double(s.floatShares) * r.uniform(0.0001, 0.002) / 100) * 100;
+        m.shortSell =
+            int64_t(double(std::max<int64_t>(q.vol, 10000)) * r.uniform(0.002, 0.01) / 100) * 100;
+        return m;
+    }
+
+    ClockMode clockMode() const override { return opt_.clock; }
+
+    std::vector<int> tradingDays() const override {
+        std::vector<int> out = gen_->calendar();
+        std::lock_guard<std::mutex> lock(appendMu_);
+        out.insert(out.end(), appendedDays_.begin(), appendedDays_.end());
+        return out;
+    }
+
+    void advanceTo(int64_t time) override {
+        if (opt_.clock != ClockMode::Manual)
+            return;
+        std::lock_guard<std::mutex> lock(writeMu_);
+        advanceReal(time);
+        publish(time);
+    }
+
+private:
+    bool valid(int i) const { return i >= 0 && size_t(i) < u_.securities.size(); }
+
+    int64_t marketTime() const { return beijingTime(session_->day(), 0, 0) + session_->second(); }
+
+    void computeD5(std::vector<double>& d5) {
+        for (const Security& s : u_.securities) {
+            if (isAggregate(s))
+                continue;
+            const auto& rv = recentVol_[size_t(s.index)];
+            double sum = 0;
+            for (double v : rv)
+                sum += v;
+            d5[size_t(s.index)] = rv.empty() ? 0 : sum / double(rv.size());
+        }
+        for (const Security& s : u_.securities)
+            if (isAggregate(s)) {
+                double sum = 0;
+                for (int m : u_.params[size_t(s.index)].members)
+                    sum += d5[size_t(m)];
+                d5[size_t(s.index)] = sum;
+            }
+    }
+
+    void loadImports() {
+        if (opt_.dataDir.empty())
+            return;
+        const fs::path dir = fs::path(opt_.dataDir) / "market" / "import";
+        std::error_code ec;
+        if (!fs::is_directory(dir, ec))
+            return;
+        std::vector<std::string> errors;
+        for (const auto& e : fs::directory_iterator(dir, ec)) {
+            const std::string name = e.path().filename().string();
+            if (name.size() < 6 || name.substr(name.size() - 4) != ".csv" ||
+                name.find(".div.") != std::string::npos)
+                continue;
+            const std::string stem = name.substr(0, name.size() - 4);
+            const auto dot = stem.find('.');
+            if (dot == std::string::npos)
+                continue;
+            const int sec = u_.find(stem.substr(0, dot), std::atoi(stem.substr(dot + 1).c_str()));
+            if (sec < 0 || isAggregate(u_.securities[size_t(sec)]))
+                continue;
+            DailySeries ds = parseDailyCsv(readFile(e.path()), name, errors);
+            if (ds.bars.empty())
+                continue;
+            const fs::path div = dir / (stem + ".div.csv");
+            if (fs::exists(div, ec))
+                parseDividendCsv(readFile(div), stem + ".div.csv", ds, errors);
+            imported_[sec] = std::move(ds);
+        }
+    }
+
+    // The stored daily series of a security, before the live days: imported, generated or
+    // aggregated.
+    std::shared_ptr<const DailySeries> base(int i) const {
+        auto imp = imported_.find(i);
+        if (imp != imported_.end())
+            return std::shared_ptr<const DailySeries>(&imp->second, [](const DailySeries*) {});
+        if (isAggregate(u_.securities[size_t(i)])) {
+            const auto& all = aggregates();
+            return std::shared_ptr<const DailySeries>(&all[size_t(i)], [](const DailySeries*) {});
+        }
+        {
+            std::lock_guard<std::mutex> lock(cacheMu_);
+            auto it = cacheIndex_.find(i);
+            if (it != cacheIndex_.end()) {
+                cache_.splice(cache_.begin(), cache_, it->second);
+                return it->second->second;
+            }
+        }
+        auto made = std::make_shared<const DailySeries>(gen_->generate(i));
+        std::lock_guard<std::mutex> lock(cacheMu_);
+        auto it = cacheIndex_.find(i);
+        if (it != cacheIndex_.end())
+            return it->second->second;
+        cache_.emplace_front(i, made);
+        cacheIndex_[i] = cache_.begin();
+        if (cache_.size() > kCacheSize) {
+            cacheIndex_.erase(cache_.back().first);
+            cache_.pop_back();
+        }
+        return made;
+    }
+
+    const std::vector<DailySeries>& aggregates() const {
+        std::call_once(aggOnce_, [this] { aggregates_ = gen_->aggregates(); });
+        return aggregates_;
+    }
+
+    // Day bars: stored history, the finished live days, and today's bar while the session
+    // runs (when `withToday`).
+    std::vector<Bar> dailyBars(int i, bool withToday = true) const {
+        auto b = base(i);
+        std::vector<Bar> bars = b->bars;
+        {
+            std::lock_guard<std::mutex> lock(appendMu_);
+            const auto& ap = appended_[size_t(i)];
+            bars.insert(bars.end(), ap.begin(), ap.end());
+        }
+        if (withToday && !finalized_.load()) {
+            const Live& l = session_->live(i);
+            std::lock_guard<std::mutex> lock(l.mu);
+            if (l.matched && l.open > 0) {
+                Bar t;
+                t.time = beijingTime(day_.load(), 15, 0);
+                t.open = float(l.open);
+                t.high = float(l.high);
+                t.low = float(l.low);
+                t.close = float(l.last);
+                t.volume = l.vol;
+                t.amount = l.amount;
+                bars.push_back(t);
+            }
+        }
+        return bars;
+    }
+
+    std::vector<int> dayNumbers(int i) const {
+        auto b = base(i);
+        std::vector<int> days = b->days;
+        std::lock_guard<std::mutex> lock(appendMu_);
+        const size_t n = appended_[size_t(i)].size();
+        days.insert(days.end(), appendedDays_.end() - long(n), appendedDays_.end());
+        return days;
+    }
+
+    static std::vector<Bar> toBars(const std::vector<MinuteBar>& mins, int day, double pre,
+                                   size_t upTo) {
+        std::vector<Bar> out;
+        double last = pre;
+        for (size_t m = 0; m < upTo && m < mins.size(); ++m) {
+            Bar b;
+            b.time = beijingTime(day, 0, 0) + minuteEnd(int(m));
+            const MinuteBar& x = mins[m];
+            if (x.traded) {
+                b.open = x.open;
+                b.high = x.high;
+                b.low = x.low;
+                b.close = x.close;
+                b.volume = x.volume;
+                b.amount = x.amount;
+                last = x.close;
+            } else {
+                b.open = b.high = b.low = b.close = float(last);
+            }
+            out.push_back(b);
+        }
+        return out;
+    }
+
+    // Minutes of the running session up to now (empty before the opening auction trades
+    // and once the day has been filed).
+    std::vector<Bar> todayMinuteBars(int i) const {
+        if (finalized_.load())
+            return {};
+        const Live& l = session_->live(i);
+        std::vector<MinuteBar> mins;
+        double pre;
+        {
+            std::lock_guard<std::mutex> lock(l.mu);
+            if (!l.matched)
+                return {};
+            mins = l.minutes;
+            pre = l.open > 0 ? l.open : l.pre;
+        }
+        const int sod = second_.load();
+        const int m = sod >= session::kClose ? session::kMinutes : std::max(1, minutesElapsed(sod));
+        return toBars(mins, day_.load(), pre, size_t(m));
+    }
+
+    MinuteDay liveMinutes(int i) const {
+        MinuteDay md;
+        const Live& l = session_->live(i);
+        {
+            std::lock_guard<std::mutex> lock(l.mu);
+            md.preClose = float(l.pre);
+        }
+        md.tradingDay = day_.load();
+        const std::vector<Bar> bars = todayMinuteBars(i);
+        const bool avg = !isAggregate(u_.securities[size_t(i)]);
+        double cv = 0, ca = 0;
+        for (const Bar& b : bars) {
+            MinutePoint p;
+            p.time = b.time;
+            p.price = b.close;
+            p.volume = b.volume;
+            p.amount = b.amount;
+            cv += double(b.volume);
+            ca += b.amount;
+            p.avgPrice = avg && cv > 0 ? float(ca / cv) : 0;
+            md.points.push_back(p);
+        }
+        return md;
+    }
+
+    // Minute bars of a past day: kept from the live session if it ran in this process,
+    // otherwise drawn from the day bar.
+    std::vector<Bar> historyMinuteBars(int i, int day, const std::vector<Bar>& daily,
+                                       size_t d) const {
+        {
+            std::lock_guard<std::mutex> lock(appendMu_);
+            auto it = keptMinutes_.find(day);
+            if (it != keptMinutes_.end()) {
+                const double pre = d > 0 ? daily[d - 1].close : daily[d].open;
+                return toBars(it->second[size_t(i)], day, daily[d].open > 0 ? daily[d].open : pre,
+                              session::kMinutes);
+            }
+        }
+        const float pre = d > 0 ? daily[d - 1].close : daily[d].open;
+        const MinuteDay md = gen_->minuteLine(i, day, daily[d], pre);
+        std::vector<Bar> out;
+        out.reserve(md.points.size());
+        float prev = daily[d].open;
+        for (const MinutePoint& p : md.points) {
+            Bar b;
+            b.time = p.time;
+            b.open = prev;
+            b.close = p.price;
+            b.high = std::max(prev, p.price);
+            b.low = std::min(prev, p.price);
+            b.volume = p.volume;
+            b.amount = p.amount;
+            out.push_back(b);
+            prev = p.price;
+        }
+        return out;
+    }
+
+    // ---- writer side ----------------------------------------------------------------------
+    void finalizeDay() {
+        if (finalized_.load())
+            return;
+        const int day = session_->day();
+        std::vector<std::vector<MinuteBar>> mins(u_.securities.size());
+        std::vector<Bar> bars(u_.securities.size());
+        for (size_t i = 0; i < u_.securities.size(); ++i) {
+            bars[i] = session_->dayBar(int(i));
+            mins[i] = session_->minuteBars(int(i));
+        }
+        {
+            std::lock_guard<std::mutex> lock(appendMu_);
+            for (size_t i = 0; i < bars.size(); ++i)
+                appended_[i].push_back(bars[i]);
+            appendedDays_.push_back(day);
+            keptMinutes_[day] = std::move(mins);
+            while (keptMinutes_.size() > kKeptMinuteDays)
+                keptMinutes_.erase(keptMinutes_.begin());
+        }
+        for (size_t i = 0; i < bars.size(); ++i) {
+            auto& rv = recentVol_[i];
+            rv.push_back(double(bars[i].volume));
+            if (rv.size() > 5)
+                rv.erase(rv.begin());
+        }
+        finalized_ = true;
+    }
+
+    void rollTo(int day) {
+        finalizeDay();
+        std::vector<double> pre(u_.securities.size()), d5(u_.securities.size());
+        {
+            std::lock_guard<std::mutex> lock(appendMu_);
+            for (size_t i = 0; i < pre.size(); ++i)
+                pre[i] = appended_[i].back().close;
+        }
+        computeD5(d5);
+        session_->startDay(day, pre, d5);
+        day_ = day;
+        second_ = 0;
+        finalized_ = false;
+    }
+
+    void advanceReal(int64_t time) {
+        for (;;) {
+            const int tDay = beijingDate(time), tSod = beijingSecondOfDay(time);
+            if (tDay < session_->day())
+                break;
+            if (tDay == session_->day()) {
+                session_->runTo(tSod, tSod - session_->second() > 1800 ? 9 : 3);
+                second_ = session_->second();
+                if (session_->second() >= session::kClose)
+                    finalizeDay();
+                break;
+            }
+            session_->runTo(session::kClose, 9);
+            second_ = session_->second();
+            finalizeDay();
+            const int next = nextTradingDay(session_->day());
+            if (next > tDay || (next == tDay && tSod < session::kAuctionStart))
+                break;
+            rollTo(next);
+        }
+    }
+
+    // Demo: only trading seconds count; breaks and nights are skipped.
+    void advanceDemo(double seconds) {
+        demoBudget_ += seconds;
+        while (demoBudget_ >= 1) {
+            const int sod = session_->second();
+            if (sod >= session::kClose) {
+                rollTo(nextTradingDay(session_->day()));
+                session_->runTo(session::kMorningOpen);
+                continue;
+            }
+            if (sod < session::kMorningOpen) {
+                session_->runTo(session::kMorningOpen);
+                continue;
+            }
+            if (sod >= session::kMorningClose && sod < session::kAfternoonOpen) {
+                session_->runTo(session::kAfternoonOpen);
+                continue;
+            }
+            const int boundary =
+                sod < session::kMorningClose ? session::kMorningClose : session::kClose;
+            const int step = std::min(int(demoBudget_), boundary - sod);
+            session_->runTo(sod + step);
+            demoBudget_ -= step;
+            if (session_->second() >= session::kClose)
+                finalizeDay();
+        }
+        second_ = session_->second();
+    }
+
+    void publish(int64_t time) {
+        auto next = building_;
+        session_->publishInto(*next, time);
+        day_ = session_->day();
+        second_ = session_->second();
+        if (finalized_.load())
+            next->phase = Phase::AfterClose;
+        const SnapshotPtr published = next;
+        std::atomic_store(&current_, published);
+        building_ = next->successor();
+        std::lock_guard<std::mutex> lock(listenMu_);
+        for (auto& [id, fn] : listeners_)
+            fn(published);
+    }
+
+    void run() {
+        auto last = Clock::now();
+        std::unique_lock<std::mutex> lock(runMu_);
+        while (running_) {
+            runCv_.wait_for(lock, std::chrono::milliseconds(std::max(20, opt_.publishIntervalMs)));
+            if (!running_)
+                break;
+            lock.unlock();
+            const auto now = Clock::now();
+            const double elapsed = std::chrono::duration<double>(now - last).count();
+            last = now;
+            {
+                std::lock_guard<std::mutex> w(writeMu_);
+                const int before = session_->second();
+                const int dayBefore = session_->day();
+                if (opt_.clock == ClockMode::Demo)
+                    advanceDemo(elapsed * opt_.demoSpeed);
+                else
+                    advanceReal(wallNow());
+                if (session_->second() != before || session_->day() != dayBefore)
+                    publish(marketTime());
+            }
+            lock.lock();
+        }
+    }
+
+    Options opt_;
+    Universe u_;
+    std::unique_ptr<HistoryGenerator> gen_;
+    std::unique_ptr<Session> session_;
+    std::unordered_map<int, DailySeries> imported_;
+
+    mutable std::mutex cacheMu_;
+    mutable std::list<std::pair<int, std::shared_ptr<const DailySeries>>> cache_;
+    mutable std::unordered_map<int, decltype(cache_)::iterator> cacheIndex_;
+    mutable std::once_flag aggOnce_;
+    mutable std::vector<DailySeries> aggregates_;
+
+    mutable std::mutex appendMu_;
+    std::vector<std::vector<Bar>> appended_;
+    std::vector<int> appendedDays_;
+    std::map<int, std::vector<std::vector<MinuteBar>>> keptMinutes_;
+    std::vector<std::vector<double>> recentVol_;  // writer only
+
+    std::atomic<int> day_{0};
+    std::atomic<int> second_{0};
+    std::atomic<bool> finalized_{false};
+    double demoBudget_ = 0;
+
+    SnapshotPtr current_;
+    std::shared_ptr<MarketSnapshot> building_;
+    std::mutex writeMu_;
+
+    std::mutex listenMu_;
+    std::vector<std::pair<int, Listener>> listeners_;
+    int listenerId_ = 0;
+
+    std::mutex runMu_;
+    std::condition_variable runCv_;
+    bool running_ = false;
+    std::thread thread_, warm_;
+};
+
+}  // namespace
+
+std::unique_ptr<Market> Market::create(const Options& options) {
+    return std::make_unique<MarketImpl>(options);
+}
+
+}  // namespace vq::market
