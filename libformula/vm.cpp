@@ -213,7 +213,7 @@ bool resolveExternal(Eval& e, int index, Value& out) {
         a.isText = false;
         a.text.clear();
         if (!c.missFn ||
-            c.missFn(c.missUser, 0, reinterpret_cast<fml_arg>(&a), ex.name.c_str()) != 1) {
+            c.missFn(c.missUser, c.handle, reinterpret_cast<fml_arg>(&a), ex.name.c_str()) != 1) {
             return e.fail("unknown name " + ex.name);
         }
         fitSeries(a, e.n);
@@ -753,6 +753,7 @@ int fml_ctx_create(int vm) {
     }
     contexts[size_t(h)] = std::make_unique<Context>();
     contexts[size_t(h)]->vm = vm;
+    contexts[size_t(h)]->handle = h;
     return h;
 }
 
@@ -909,7 +910,29 @@ fml_arg fml_get_argument(int ctx, const char* name) {
         return reinterpret_cast<fml_arg>(&a);
     }
     auto st = c->statics.find(name);
-    return st == c->statics.end() ? 0 : reinterpret_cast<fml_arg>(st->second.get());
+    if (st != c->statics.end()) {
+        return reinterpret_cast<fml_arg>(st->second.get());
+    }
+    // A data name the program read during the run ...
+    auto ex = c->externalIndex.find(name);
+    if (ex != c->externalIndex.end() && c->externals[size_t(ex->second)].arg.supplied) {
+        return reinterpret_cast<fml_arg>(&c->externals[size_t(ex->second)].arg);
+    }
+    // ... or one it did not need: the volume painter asks a VOL context for "C" and "O" to
+    // colour its sticks, so the host's data callback is asked now, for the same bars.
+    if (!c->missFn) {
+        return 0;
+    }
+    auto& slot = c->readBack[name];
+    if (!slot) {
+        slot = std::make_unique<Argument>();
+        if (c->missFn(c->missUser, ctx, reinterpret_cast<fml_arg>(slot.get()), name) != 1) {
+            c->readBack.erase(name);
+            return 0;
+        }
+        fitSeries(*slot, c->bars);
+    }
+    return reinterpret_cast<fml_arg>(slot.get());
 }
 
 void fml_argument_literal(fml_arg h, int literal) {

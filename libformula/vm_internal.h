@@ -152,6 +152,7 @@ struct External {
 
 struct Context {
     int vm = 0;
+    int handle = 0;
     // Program as pushed; `open` is the statement being built.
     std::vector<Statement> program;
     Statement open;

@@ -642,6 +642,20 @@ private slots:
         fml_ctx_release(ctx);
     }
 
+    // Readers may ask for a data name the program never used (the volume painter's "C" and
+    // "O"); the VM asks the host for it then.
+    void readBackOfDataNames() {
+        ChartVm vm;
+        int ctx = fml_ctx_create(vm.vm);
+        push(ctx, "V", "VOLUME", FML_DRAW_CURVE, Style{0, 1, 4});
+        Series s = closes({3, 4, 5});
+        QVERIFY(vm.run(ctx, s));
+        QCOMPARE(testbars::read(ctx, "C", 3), (std::vector<float>{3, 4, 5}));
+        QCOMPARE(testbars::read(ctx, "V", 3), (std::vector<float>{100, 100, 100}));
+        QCOMPARE(fml_get_argument(ctx, "NOSUCH"), fml_arg(0));
+        fml_ctx_release(ctx);
+    }
+
     void releasedHandlesAreInert() {
         int vm = fml_vm_create();
         int ctx = fml_ctx_create(vm);
