@@ -203,6 +203,14 @@ Query::Query(Database& db, const QString& sql) : query_(db.connection()), sql_(s
     }
 }
 
+void Query::execute(Database& db, const QString& sql) {
+    QSqlQuery q(db.connection());
+    if (!q.exec(sql)) {
+        throw StoreError(
+            ("statement failed: " + errorText(q.lastError()) + " [" + sql + "]").toStdString());
+    }
+}
+
 Query& Query::bind(const QVariant& value) {
     // A null QString would bind as SQL NULL; every text column here is NOT NULL and an
     // absent text means "empty".
@@ -219,6 +227,15 @@ Query& Query::exec() {
         throw StoreError(("statement failed: " + errorText(query_.lastError())).toStdString());
     }
     return *this;
+}
+
+qint64 Query::returningId() {
+    if (!query_.next()) {
+        throw StoreError(("no key returned by [" + sql_ + "]").toStdString());
+    }
+    const qint64 id = query_.value(0).toLongLong();
+    query_.finish();
+    return id;
 }
 
 Transaction::Transaction(Database& db) : db_(db) {

@@ -67,6 +67,8 @@ private:
 class Query {
 public:
     Query(Database& db, const QString& sql);
+    // Schema statements, which PostgreSQL cannot prepare; they never carry values.
+    static void execute(Database& db, const QString& sql);
     Query& bind(const QVariant& value);
     Query& exec();
     bool next() { return query_.next(); }
@@ -74,6 +76,9 @@ public:
     QString text(int i) const { return query_.value(i).toString(); }
     qint64 integer(int i) const { return query_.value(i).toLongLong(); }
     int rowsAffected() const { return query_.numRowsAffected(); }
+    // The key an "INSERT … RETURNING id" produced. Finishes the statement: SQLite refuses
+    // to commit while a writing statement still has rows to hand out.
+    qint64 returningId();
 
 private:
     QSqlQuery query_;

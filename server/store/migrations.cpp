@@ -66,10 +66,9 @@ const std::vector<Migration>& migrations() {
 }
 
 void migrate(Database& db) {
-    Query(db, QStringLiteral("CREATE TABLE IF NOT EXISTS schema_migrations ("
-                             "version INTEGER PRIMARY KEY, name TEXT NOT NULL,"
-                             " applied_at BIGINT NOT NULL)"))
-        .exec();
+    Query::execute(db, QStringLiteral("CREATE TABLE IF NOT EXISTS schema_migrations ("
+                                      "version INTEGER PRIMARY KEY, name TEXT NOT NULL,"
+                                      " applied_at BIGINT NOT NULL)"));
     const int current = db.schemaVersion();
     const QString id = db.isPostgres() ? QStringLiteral("BIGSERIAL PRIMARY KEY")
                                        : QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
@@ -84,7 +83,7 @@ void migrate(Database& db) {
             QString::fromUtf8(m.sql).replace(QLatin1String("$ID"), id).split(QStringLiteral(";\n"));
         for (const QString& statement : statements) {
             if (!statement.trimmed().isEmpty()) {
-                Query(db, statement).exec();
+                Query::execute(db, statement);
             }
         }
         Query(db, QStringLiteral("INSERT INTO schema_migrations (version, name, applied_at)"

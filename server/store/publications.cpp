@@ -39,10 +39,7 @@ void Publications::setPool(const QString& groupId, const QString& name,
                                          " VALUES (?, ?, (SELECT COALESCE(MAX(ord), 0) + 1"
                                          " FROM stock_pools)) RETURNING id"));
         insert.bind(groupId).bind(name).exec();
-        if (!insert.next()) {
-            throw StoreError("pool insert returned no id");
-        }
-        id = insert.integer(0);
+        id = insert.returningId();
     }
     int ord = 0;
     for (const PoolCode& c : codes) {
@@ -100,7 +97,7 @@ qint64 Publications::addNotice(int type, const QString& title, const QString& au
                                 " updated_at) VALUES (?, ?, ?, ?, ?, ?, ?) RETURNING id"));
     q.bind(type).bind(title).bind(author).bind(content).bind(url).bind(pubDate).bind(updatedAt);
     q.exec();
-    const qint64 id = q.next() ? q.integer(0) : 0;
+    const qint64 id = q.returningId();
     tx.commit();
     return id;
 }
@@ -138,7 +135,7 @@ qint64 Publications::addArticle(const Article& a) {
                            " content, created_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"));
     q.bind(a.kind).bind(a.code).bind(a.market).bind(a.title).bind(a.source).bind(a.pubdate);
     q.bind(a.content).bind(nowSeconds()).exec();
-    const qint64 id = q.next() ? q.integer(0) : 0;
+    const qint64 id = q.returningId();
     tx.commit();
     return id;
 }
@@ -226,7 +223,7 @@ qint64 Publications::addRelease(const QString& version, const QString& appVer, c
     Query q(db_, QStringLiteral("INSERT INTO releases (version, app_ver, url, notes, pub_date)"
                                 " VALUES (?, ?, ?, ?, ?) RETURNING id"));
     q.bind(version).bind(appVer).bind(url).bind(notes).bind(pubDate).exec();
-    const qint64 id = q.next() ? q.integer(0) : 0;
+    const qint64 id = q.returningId();
     tx.commit();
     return id;
 }
