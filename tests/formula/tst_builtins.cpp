@@ -6,6 +6,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -101,6 +102,164 @@ private slots:
         int ops = fml_ctx_op_count(inst->ctx, -1);
         QVERIFY(vm.run(inst->ctx, s) == 1);
         QCOMPARE(fml_ctx_op_count(inst->ctx, -1), ops);
+    }
+
+    // Over a long series every built-in draws something: no program is dead for lack of a
+    // working function or extension selector.
+    void drawsSomething_data() {
+        QTest::addColumn<QString>("name");
+        for (const auto& f : service_.formulas()) {
+            if (f->name != "SMLINE") {
+                QTest::newRow(qPrintable(f->code)) << f->name;
+            }
+        }
+    }
+    void drawsSomething() {
+        QFETCH(QString, name);
+        ChartVm vm;
+        auto inst = service_.find(name)->create(vm.vm);
+        Series s;
+        s.bars = testbars::walk(3000, 3);
+        QVERIFY(vm.run(inst->ctx, s));
+        int shown = 0;
+        for (int j = 0; j < fml_ctx_op_count(inst->ctx, -1); ++j) {
+            int kind, op;
+            fml_ctx_op_seq_get(inst->ctx, j, &kind, &op);
+            const float* p = nullptr;
+            const float* cond = nullptr;
+            fml_op_line l;
+            fml_op_stick st;
+            fml_op_string str;
+            fml_op_icon ic;
+            fml_op_number nu;
+            fml_op_band b;
+            fml_op_k_line k;
+            fml_op_fix_string fs;
+            switch (kind) {
+                case FML_DRAW_LINE:
+                    fml_ctx_op_line(inst->ctx, &l, op);
+                    p = l.values;
+                    break;
+                case FML_DRAW_STICK:
+                    fml_ctx_op_stick(inst->ctx, &st, op);
+                    p = st.price1;
+                    cond = st.condition;
+                    break;
+                case FML_DRAW_STRING:
+                    fml_ctx_op_string(inst->ctx, &str, op);
+                    p = str.price;
+                    break;
+                case FML_DRAW_ICON:
+                    fml_ctx_op_icon(inst->ctx, &ic, op);
+                    p = ic.price;
+                    break;
+                case FML_DRAW_NUMBER:
+                    fml_ctx_op_number(inst->ctx, &nu, op);
+                    p = nu.price;
+                    break;
+                case FML_DRAW_BAND:
+                    fml_ctx_op_band(inst->ctx, &b, op);
+                    p = b.series1;
+                    break;
+                case FML_DRAW_K_LINE:
+                    fml_ctx_op_k_line(inst->ctx, &k, op);
+                    p = k.close;
+                    break;
+                case FML_DRAW_FIX_STRING:
+                    fml_ctx_op_fix_string(inst->ctx, &fs, op);
+                    shown += fs.visible;
+                    break;
+                default:
+                    break;
+            }
+            for (int i = 0; p && i < 3000; ++i) {
+                bool on = p[i] != FMLInvalidValue &&
+                          (!cond || (cond[i] != 0 && cond[i] != FMLInvalidValue));
+                shown += on;
+            }
+        }
+        QVERIFY(shown > 0);
+    }
+
+    // The extension-driven strategies find their structures on a long series.
+    void extensionStructures_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("variable");
+        QTest::newRow("龙禅 strokes") << "龙禅"
+                                      << "BI";
+        QTest::newRow("龙禅 zones") << "龙禅"
+                                    << "ZSKS";
+        QTest::newRow("逍遥指 turns") << "逍遥指"
+                                      << "TUD";
+        QTest::newRow("逍遥指 support lines") << "逍遥指"
+                                              << "TLU";
+        QTest::newRow("逍遥指 resistance") << "逍遥指"
+                                           << "TBL";
+        QTest::newRow("逍遥指副图 pivots") << "逍遥指副图"
+                                           << "TB";
+        QTest::newRow("BS决策 zigzag turns") << "BS决策"
+                                             << "UP";
+    }
+    void extensionStructures() {
+        QFETCH(QString, name);
+        QFETCH(QString, variable);
+        ChartVm vm;
+        auto inst = service_.find(name)->create(vm.vm);
+        Series s;
+        s.bars = testbars::walk(3000, 3);
+        QVERIFY(vm.run(inst->ctx, s));
+        auto v = testbars::read(inst->ctx, variable.toUtf8().constData(), 3000);
+        QCOMPARE(int(v.size()), 3000);
+        int marks = int(std::count_if(v.begin(), v.end(),
+                                      [](float x) { return x != 0 && x != FMLInvalidValue; }));
+        QVERIFY2(marks > 2, qPrintable(QString::number(marks)));
+    }
+
+    // 潜龙出海: a launch bar, a consolidation that holds its low, then a strong bar: the box
+    // spans them, marked 1 at the launch, 3 inside and 2 on the strong bar.
+    void dragonBox() {
+        Series s;
+        float price = 10;
+        auto add = [&](float open, float close, float high, float low) {
+            testbars::Bar b{};
+            b.open = open;
+            b.close = close;
+            b.high = high;
+            b.low = low;
+            b.vol = 1e6f;
+            b.sum = 5e8f;
+            b.p_close = s.bars.empty() ? close : s.bars.back().close;
+            s.bars.push_back(b);
+        };
+        for (int i = 0; i < 120; ++i) {
+            float next = price * 1.002f;
+            add(price, next, next * 1.001f, price * 0.999f);
+            price = next;
+        }
+        float launchClose = price * 1.07f;
+        float launchLow = price * 0.998f;
+        add(price, launchClose, launchClose * 1.001f, launchLow);  // bar 120
+        for (int i = 0; i < 12; ++i) {                             // bars 121..132
+            add(launchClose * 0.99f, launchClose * 0.985f, launchClose * 0.995f, launchLow * 1.01f);
+        }
+        float open = launchClose * 0.985f;
+        add(open, open * 1.04f, open * 1.05f, launchLow * 1.02f);  // bar 133
+        for (int i = 0; i < 5; ++i) {
+            add(open * 1.04f, open * 1.04f, open * 1.045f, open * 1.035f);
+        }
+        ChartVm vm;
+        auto inst = service_.find("潜龙出海")->create(vm.vm);
+        QVERIFY(vm.run(inst->ctx, s));
+        int n = int(s.bars.size());
+        auto rem = testbars::read(inst->ctx, "REM", n);
+        auto top = testbars::read(inst->ctx, "TOP1", n);
+        QCOMPARE(rem[120], 1.0f);
+        QCOMPARE(rem[126], 3.0f);
+        QCOMPARE(rem[133], 2.0f);
+        QCOMPARE(rem[119], 0.0f);
+        QCOMPARE(rem[134], 0.0f);
+        QCOMPARE(top[125], s.bars[133].high);
+        QCOMPARE(top[134], FMLInvalidValue);
     }
 
     void listingMasks_data() {
