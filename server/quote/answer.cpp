@@ -20,9 +20,8 @@ constexpr int kDefaultAlerts = 100;
 constexpr int kMaxAlerts = 2000;
 constexpr uint32_t kMaxPageRows = 10000;
 
-uint64_t fnv(const void *data, size_t len, uint64_t h = 1469598103934665603ull)
-{
-    auto *p = static_cast<const unsigned char *>(data);
+uint64_t fnv(const void* data, size_t len, uint64_t h = 1469598103934665603ull) {
+    auto* p = static_cast<const unsigned char*>(data);
     for (size_t i = 0; i < len; ++i) {
         h ^= p[i];
         h *= 1099511628211ull;
@@ -31,8 +30,7 @@ uint64_t fnv(const void *data, size_t len, uint64_t h = 1469598103934665603ull)
 }
 
 // Midnight of a Beijing trading day (yyyymmdd), seconds since 1970 UTC.
-int64_t beijingMidnight(int yyyymmdd)
-{
+int64_t beijingMidnight(int yyyymmdd) {
     if (yyyymmdd <= 0)
         return 0;
     std::tm tm{};
@@ -42,8 +40,7 @@ int64_t beijingMidnight(int yyyymmdd)
     return int64_t(timegm(&tm)) - 8 * 3600;
 }
 
-vqp::KPoint toPoint(const market::Bar &b)
-{
+vqp::KPoint toPoint(const market::Bar& b) {
     vqp::KPoint p{};
     p.time = b.time;
     p.open = b.open;
@@ -55,8 +52,7 @@ vqp::KPoint toPoint(const market::Bar &b)
     return p;
 }
 
-vqp::MinPoint toPoint(const market::MinutePoint &m)
-{
+vqp::MinPoint toPoint(const market::MinutePoint& m) {
     vqp::MinPoint p{};
     p.time = m.time;
     p.price = m.price;
@@ -66,8 +62,7 @@ vqp::MinPoint toPoint(const market::MinutePoint &m)
     return p;
 }
 
-vqp::Tick toTick(const market::Tick &t)
-{
+vqp::Tick toTick(const market::Tick& t) {
     vqp::Tick k{};
     k.time = t.time;
     k.price = t.price;
@@ -77,8 +72,7 @@ vqp::Tick toTick(const market::Tick &t)
     return k;
 }
 
-market::Adjust adjustOf(uint32_t option)
-{
+market::Adjust adjustOf(uint32_t option) {
     if (option == vqp::AdjustForward)
         return market::Adjust::Forward;
     if (option == vqp::AdjustBackward)
@@ -88,13 +82,12 @@ market::Adjust adjustOf(uint32_t option)
 
 }  // namespace
 
-int Answerer::resolve(const vqp::SecurityKey &k) const
-{
+int Answerer::resolve(const vqp::SecurityKey& k) const {
     return market_.find(std::string_view(k.code, strnlen(k.code, vqp::kCodeLen)), k.market);
 }
 
-void Answerer::error(const vqp::Request &r, vqp::ErrorCode code, const char *text, std::string &out)
-{
+void Answerer::error(const vqp::Request& r, vqp::ErrorCode code, const char* text,
+                     std::string& out) {
     vqp::ErrorMsg e;
     e.id = r.id;
     if (!vqp::replyKindOf(r.type, r.period, e.kind))
@@ -104,8 +97,7 @@ void Answerer::error(const vqp::Request &r, vqp::ErrorCode code, const char *tex
     vqp::encodeError(e, out);
 }
 
-bool Answerer::answer(const vqp::Request &r, PushState &st, bool initial, std::string &out)
-{
+bool Answerer::answer(const vqp::Request& r, PushState& st, bool initial, std::string& out) {
     vqp::ReplyKind kind;
     if (!vqp::replyKindOf(r.type, r.period, kind)) {
         if (initial)
@@ -113,23 +105,28 @@ bool Answerer::answer(const vqp::Request &r, PushState &st, bool initial, std::s
         return initial;
     }
     switch (kind) {
-    case vqp::ReplyKind::Snapshot: return snapshots(r, st, initial, out);
-    case vqp::ReplyKind::KLine: return kline(r, st, initial, out);
-    case vqp::ReplyKind::Minute: return minute(r, st, initial, out);
-    case vqp::ReplyKind::Ticks: return ticks(r, st, initial, out);
-    case vqp::ReplyKind::Dividends: return dividends(r, st, initial, out);
-    case vqp::ReplyKind::Alerts: return alerts(r, st, initial, out);
+        case vqp::ReplyKind::Snapshot:
+            return snapshots(r, st, initial, out);
+        case vqp::ReplyKind::KLine:
+            return kline(r, st, initial, out);
+        case vqp::ReplyKind::Minute:
+            return minute(r, st, initial, out);
+        case vqp::ReplyKind::Ticks:
+            return ticks(r, st, initial, out);
+        case vqp::ReplyKind::Dividends:
+            return dividends(r, st, initial, out);
+        case vqp::ReplyKind::Alerts:
+            return alerts(r, st, initial, out);
     }
     return false;
 }
 
-void Answerer::codeList(std::string &out)
-{
-    const auto &all = market_.securities();
+void Answerer::codeList(std::string& out) {
+    const auto& all = market_.securities();
     std::vector<vqp::CodeInfo> codes(all.size());
     for (size_t i = 0; i < all.size(); ++i) {
-        const market::Security &s = all[i];
-        vqp::CodeInfo &c = codes[i];
+        const market::Security& s = all[i];
+        vqp::CodeInfo& c = codes[i];
         std::memset(&c, 0, sizeof c);
         vqp::setText(c.code, s.code);
         vqp::setText(c.name, s.name);
@@ -141,11 +138,10 @@ void Answerer::codeList(std::string &out)
     vqp::encodeCodeList(codes, out);
 }
 
-std::vector<int> Answerer::snapshotMembers(const vqp::Request &r) const
-{
+std::vector<int> Answerer::snapshotMembers(const vqp::Request& r) const {
     std::vector<int> ids;
     auto addBlockSecurity = [&](int64_t blockId) {
-        const market::BlockInfo *b = market_.block(blockId);
+        const market::BlockInfo* b = market_.block(blockId);
         if (b && b->security >= 0)
             ids.push_back(b->security);
     };
@@ -155,13 +151,13 @@ std::vector<int> Answerer::snapshotMembers(const vqp::Request &r) const
             for (int64_t id : market_.blocksOf(idx))
                 addBlockSecurity(id);
     } else if (!r.codes.empty()) {
-        for (const vqp::SecurityKey &k : r.codes) {
+        for (const vqp::SecurityKey& k : r.codes) {
             int idx = resolve(k);
             if (idx >= 0)
                 ids.push_back(idx);
         }
     } else if (r.block != 0) {
-        if (const market::BlockInfo *b = market_.block(r.block))
+        if (const market::BlockInfo* b = market_.block(r.block))
             ids = b->members;
     } else if (r.category != 0) {
         for (int64_t id : market_.blocksOfCategory(int(r.category)))
@@ -170,17 +166,17 @@ std::vector<int> Answerer::snapshotMembers(const vqp::Request &r) const
     return ids;
 }
 
-bool Answerer::snapshots(const vqp::Request &r, PushState &st, bool initial, std::string &out)
-{
+bool Answerer::snapshots(const vqp::Request& r, PushState& st, bool initial, std::string& out) {
     market::SnapshotPtr snap = market_.snapshot();
     if (!initial && snap->version == st.version)
         return false;
     st.version = snap->version;
     std::vector<int> ids = snapshotMembers(r);
-    ids.erase(std::remove_if(ids.begin(), ids.end(), [&](int i) { return i < 0 || i >= snap->size(); }),
-              ids.end());
+    ids.erase(
+        std::remove_if(ids.begin(), ids.end(), [&](int i) { return i < 0 || i >= snap->size(); }),
+        ids.end());
 
-    const vqp::FieldDef *f = r.sortMode <= 1 ? vqp::findField(r.sortField) : nullptr;
+    const vqp::FieldDef* f = r.sortMode <= 1 ? vqp::findField(r.sortField) : nullptr;
     if (f) {
         const bool asc = r.sortMode == 1;
         if (vqp::isTextField(*f)) {
@@ -194,8 +190,9 @@ bool Answerer::snapshots(const vqp::Request &r, PushState &st, bool initial, std
                 key[i] = vqp::fieldValue(snap->quote(ids[i]), *f);
             std::vector<size_t> order(ids.size());
             std::iota(order.begin(), order.end(), 0);
-            std::stable_sort(order.begin(), order.end(),
-                             [&](size_t a, size_t b) { return asc ? key[a] < key[b] : key[a] > key[b]; });
+            std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+                return asc ? key[a] < key[b] : key[a] > key[b];
+            });
             std::vector<int> sorted(ids.size());
             for (size_t i = 0; i < order.size(); ++i)
                 sorted[i] = ids[order[i]];
@@ -215,7 +212,7 @@ bool Answerer::snapshots(const vqp::Request &r, PushState &st, bool initial, std
     page.members.reserve(end - size_t(first));
     for (size_t i = size_t(first); i < end; ++i) {
         page.rows.push_back(snap->quote(ids[i]));
-        const market::MembershipTexts &m = market_.membership(ids[i]);
+        const market::MembershipTexts& m = market_.membership(ids[i]);
         page.members.push_back({m.industry, m.region, m.concept});
     }
     std::string frame;
@@ -229,8 +226,7 @@ bool Answerer::snapshots(const vqp::Request &r, PushState &st, bool initial, std
     return true;
 }
 
-bool Answerer::kline(const vqp::Request &r, PushState &st, bool initial, std::string &out)
-{
+bool Answerer::kline(const vqp::Request& r, PushState& st, bool initial, std::string& out) {
     int idx = r.codes.empty() ? -1 : resolve(r.codes.front());
     if (idx < 0) {
         if (initial)
@@ -240,11 +236,13 @@ bool Answerer::kline(const vqp::Request &r, PushState &st, bool initial, std::st
     const auto cycle = market::Cycle(r.period);
     const market::Adjust adjust = adjustOf(r.option);
     if (initial) {
-        int64_t rows = r.pageSize == 0 ? kDefaultKLineRows : std::min<int64_t>(r.pageSize, kMaxKLineRows);
-        market::KLinePage page = market_.kline(idx, cycle, std::max<int64_t>(0, r.pageFirst), rows, adjust);
+        int64_t rows =
+            r.pageSize == 0 ? kDefaultKLineRows : std::min<int64_t>(r.pageSize, kMaxKLineRows);
+        market::KLinePage page =
+            market_.kline(idx, cycle, std::max<int64_t>(0, r.pageFirst), rows, adjust);
         vqp::KLineBlock b;
         b.points.reserve(page.bars.size());
-        for (const market::Bar &bar : page.bars)
+        for (const market::Bar& bar : page.bars)
             b.points.push_back(toPoint(bar));
         if (r.pageFirst <= 0 && !b.points.empty()) {
             st.lastTime = b.points.back().time;
@@ -265,7 +263,7 @@ bool Answerer::kline(const vqp::Request &r, PushState &st, bool initial, std::st
     if (page.bars.empty())
         return false;
     vqp::KLineBlock b;
-    for (const market::Bar &bar : page.bars)
+    for (const market::Bar& bar : page.bars)
         if (bar.time >= st.lastTime)
             b.points.push_back(toPoint(bar));
     if (b.points.empty())
@@ -279,8 +277,7 @@ bool Answerer::kline(const vqp::Request &r, PushState &st, bool initial, std::st
     return true;
 }
 
-bool Answerer::minute(const vqp::Request &r, PushState &st, bool initial, std::string &out)
-{
+bool Answerer::minute(const vqp::Request& r, PushState& st, bool initial, std::string& out) {
     int idx = r.codes.empty() ? -1 : resolve(r.codes.front());
     if (idx < 0) {
         if (initial)
@@ -324,8 +321,7 @@ bool Answerer::minute(const vqp::Request &r, PushState &st, bool initial, std::s
     return true;
 }
 
-bool Answerer::ticks(const vqp::Request &r, PushState &st, bool initial, std::string &out)
-{
+bool Answerer::ticks(const vqp::Request& r, PushState& st, bool initial, std::string& out) {
     int idx = r.codes.empty() ? -1 : resolve(r.codes.front());
     if (idx < 0) {
         if (initial)
@@ -336,7 +332,7 @@ bool Answerer::ticks(const vqp::Request &r, PushState &st, bool initial, std::st
     if (!initial && snap->version == st.version)
         return false;
     st.version = snap->version;
-    const market::Security *sec = market_.security(idx);
+    const market::Security* sec = market_.security(idx);
     int count = r.pageSize == 0 ? kDefaultTicks : std::min<int>(int(r.pageSize), kMaxTicks);
     market::TickPage page;
     if (initial || snap->tradingDay != st.tradingDay)
@@ -350,7 +346,7 @@ bool Answerer::ticks(const vqp::Request &r, PushState &st, bool initial, std::st
     b.decimal = sec ? sec->decimals : 2;
     b.firstNo = page.first;
     b.ticks.reserve(page.ticks.size());
-    for (const market::Tick &t : page.ticks)
+    for (const market::Tick& t : page.ticks)
         b.ticks.push_back(toTick(t));
     st.sent = true;
     st.tradingDay = snap->tradingDay;
@@ -359,8 +355,7 @@ bool Answerer::ticks(const vqp::Request &r, PushState &st, bool initial, std::st
     return true;
 }
 
-bool Answerer::dividends(const vqp::Request &r, PushState &st, bool initial, std::string &out)
-{
+bool Answerer::dividends(const vqp::Request& r, PushState& st, bool initial, std::string& out) {
     int idx = r.codes.empty() ? -1 : resolve(r.codes.front());
     if (idx < 0) {
         if (initial)
@@ -377,7 +372,7 @@ bool Answerer::dividends(const vqp::Request &r, PushState &st, bool initial, std
         st.tradingDay = market_.snapshot()->tradingDay;
     }
     vqp::DividendBlock b;
-    for (const market::Dividend &d : market_.dividends(idx)) {
+    for (const market::Dividend& d : market_.dividends(idx)) {
         vqp::DividendPoint p{};
         p.time = d.time;
         p.bonus_shares = d.bonusShares;
@@ -388,7 +383,8 @@ bool Answerer::dividends(const vqp::Request &r, PushState &st, bool initial, std
         p.pre_close = d.preClose;
         b.points.push_back(p);
     }
-    uint64_t h = b.points.empty() ? 0 : fnv(b.points.data(), b.points.size() * sizeof(vqp::DividendPoint));
+    uint64_t h =
+        b.points.empty() ? 0 : fnv(b.points.data(), b.points.size() * sizeof(vqp::DividendPoint));
     if (!initial && h == st.hash)
         return false;
     st.hash = h;
@@ -397,8 +393,7 @@ bool Answerer::dividends(const vqp::Request &r, PushState &st, bool initial, std
     return true;
 }
 
-bool Answerer::alerts(const vqp::Request &r, PushState &st, bool initial, std::string &out)
-{
+bool Answerer::alerts(const vqp::Request& r, PushState& st, bool initial, std::string& out) {
     int idx = -1;
     if (!r.codes.empty()) {
         idx = resolve(r.codes.front());
@@ -439,8 +434,8 @@ bool Answerer::alerts(const vqp::Request &r, PushState &st, bool initial, std::s
     }
     vqp::AlertList b;
     for (size_t i = from; i < list.size(); ++i) {
-        const market::Alert &a = list[i];
-        const market::Security *s = market_.security(a.security);
+        const market::Alert& a = list[i];
+        const market::Security* s = market_.security(a.security);
         vqp::Alert w{};
         std::memset(w.code, 0, sizeof w.code);
         std::memset(w.name, 0, sizeof w.name);

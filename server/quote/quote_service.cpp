@@ -1,7 +1,7 @@
 #include "server/quote/quote_service.h"
 
-#include "server/quote/answer.h"
 #include "server/market/market.h"
+#include "server/quote/answer.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -22,8 +22,7 @@
 
 namespace vq::quote {
 
-bool parseHostPort(const std::string &text, std::string &host, uint16_t &port)
-{
+bool parseHostPort(const std::string& text, std::string& host, uint16_t& port) {
     std::string s = text;
     if (s.compare(0, 6, "tcp://") == 0)
         s = s.substr(6);
@@ -43,8 +42,7 @@ bool parseHostPort(const std::string &text, std::string &host, uint16_t &port)
 
 namespace {
 
-int64_t nowMs()
-{
+int64_t nowMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
@@ -70,14 +68,13 @@ struct Session {
 
 class QuoteService::Loop {
 public:
-    Loop(const market::Market &m, const ServiceOptions &o, std::atomic<int> &count)
-        : answerer_(m), options_(o), sessionCount_(count)
-    {
+    Loop(const market::Market& m, const ServiceOptions& o, std::atomic<int>& count,
+         std::atomic<size_t>& peak)
+        : answerer_(m), options_(o), sessionCount_(count), peakPending_(peak) {
         wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     }
-    ~Loop()
-    {
-        for (Session &s : sessions_)
+    ~Loop() {
+        for (Session& s : sessions_)
             if (s.fd >= 0)
                 ::close(s.fd);
         if (listenFd_ >= 0)
@@ -86,13 +83,12 @@ public:
             ::close(wakeFd_);
     }
 
-    bool listen(const std::string &host, uint16_t port, uint16_t &bound, std::string *error)
-    {
+    bool listen(const std::string& host, uint16_t port, uint16_t& bound, std::string* error) {
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_STREAM;
         hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-        addrinfo *res = nullptr;
+        addrinfo* res = nullptr;
         std::string p = std::to_string(port);
         int rc = getaddrinfo(host.empty() ? nullptr : host.c_str(), p.c_str(), &hints, &res);
         if (rc != 0 || !res) {
@@ -100,7 +96,8 @@ public:
                 *error = std::string("cannot resolve ") + host + ": " + gai_strerror(rc);
             return false;
         }
-        int fd = ::socket(res->ai_family, res->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, res->ai_protocol);
+        int fd = ::socket(res->ai_family, res->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                          res->ai_protocol);
         int one = 1;
         if (fd >= 0)
             setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
@@ -115,42 +112,39 @@ public:
         freeaddrinfo(res);
         sockaddr_storage ss{};
         socklen_t len = sizeof ss;
-        getsockname(fd, reinterpret_cast<sockaddr *>(&ss), &len);
-        bound = ntohs(ss.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6 *>(&ss)->sin6_port
-                                               : reinterpret_cast<sockaddr_in *>(&ss)->sin_port);
+        getsockname(fd, reinterpret_cast<sockaddr*>(&ss), &len);
+        bound = ntohs(ss.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&ss)->sin6_port
+                                               : reinterpret_cast<sockaddr_in*>(&ss)->sin_port);
         listenFd_ = fd;
         return true;
     }
 
     // Called on the market's writer thread after each publication: only a flag and a wake.
-    void published()
-    {
+    void published() {
         published_ = true;
         uint64_t one = 1;
         ssize_t n = ::write(wakeFd_, &one, sizeof one);
         (void)n;
     }
 
-    void requestStop()
-    {
+    void requestStop() {
         stop_ = true;
         uint64_t one = 1;
         ssize_t n = ::write(wakeFd_, &one, sizeof one);
         (void)n;
     }
 
-    void run()
-    {
+    void run() {
         int64_t lastPush = nowMs();
         int64_t nextPush = lastPush + options_.pushIntervalMs;
         std::vector<pollfd> fds;
-        std::vector<Session *> order;
+        std::vector<Session*> order;
         while (!stop_) {
             fds.clear();
             order.clear();
             fds.push_back({wakeFd_, POLLIN, 0});
             fds.push_back({listenFd_, POLLIN, 0});
-            for (Session &s : sessions_) {
+            for (Session& s : sessions_) {
                 short ev = POLLIN;
                 if (s.pending() > 0)
                     ev |= POLLOUT;
@@ -171,7 +165,7 @@ public:
             if (fds[1].revents & POLLIN)
                 acceptAll();
             for (size_t i = 0; i < order.size(); ++i) {
-                Session &s = *order[i];
+                Session& s = *order[i];
                 short re = fds[i + 2].revents;
                 if (re & (POLLIN | POLLERR | POLLHUP))
                     readFrom(s);
@@ -192,8 +186,7 @@ public:
     }
 
 private:
-    void acceptAll()
-    {
+    void acceptAll() {
         for (;;) {
             int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
             if (fd < 0)
@@ -205,7 +198,7 @@ private:
             int one = 1;
             setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
             sessions_.emplace_back();
-            Session &s = sessions_.back();
+            Session& s = sessions_.back();
             s.fd = fd;
             vqp::Hello h;
             h.role = vqp::Role::Server;
@@ -214,8 +207,7 @@ private:
         }
     }
 
-    void readFrom(Session &s)
-    {
+    void readFrom(Session& s) {
         char buf[65536];
         for (;;) {
             ssize_t n = ::recv(s.fd, buf, sizeof buf, 0);
@@ -230,7 +222,7 @@ private:
                     s.dead = true;
                 return;
             }
-            const char *p = buf;
+            const char* p = buf;
             size_t len = size_t(n);
             if (!s.up) {
                 size_t take = std::min(vqp::kHelloSize - s.hello.size(), len);
@@ -264,48 +256,46 @@ private:
         }
     }
 
-    void handle(Session &s, const vqp::Frame &f)
-    {
+    void handle(Session& s, const vqp::Frame& f) {
         switch (f.type) {
-        case vqp::Msg::Request: {
-            vqp::Request r;
-            if (!vqp::decodeRequest(f.body, r)) {
-                badRequest(s, f.body);
-                return;
+            case vqp::Msg::Request: {
+                vqp::Request r;
+                if (!vqp::decodeRequest(f.body, r)) {
+                    badRequest(s, f.body);
+                    return;
+                }
+                PushState fresh;
+                if (r.action == vqp::Action::Subscribe) {
+                    Subscription& sub = s.subs[r.id];
+                    sub.request = r;
+                    sub.state = PushState();
+                    answerer_.answer(sub.request, sub.state, true, s.out);
+                } else {
+                    if (r.action == vqp::Action::Request)
+                        s.subs.erase(r.id);
+                    answerer_.answer(r, fresh, true, s.out);
+                }
+                break;
             }
-            PushState fresh;
-            if (r.action == vqp::Action::Subscribe) {
-                Subscription &sub = s.subs[r.id];
-                sub.request = r;
-                sub.state = PushState();
-                answerer_.answer(sub.request, sub.state, true, s.out);
-            } else {
-                if (r.action == vqp::Action::Request)
-                    s.subs.erase(r.id);
-                answerer_.answer(r, fresh, true, s.out);
+            case vqp::Msg::Cancel: {
+                uint32_t id;
+                if (vqp::decodeCancel(f.body, id))
+                    s.subs.erase(id);
+                break;
             }
-            break;
-        }
-        case vqp::Msg::Cancel: {
-            uint32_t id;
-            if (vqp::decodeCancel(f.body, id))
-                s.subs.erase(id);
-            break;
-        }
-        case vqp::Msg::Ping: {
-            size_t fr = vqp::beginFrame(s.out, vqp::Msg::Pong);
-            vqp::finishFrame(s.out, fr);
-            break;
-        }
-        default:
-            break;  // frames of later versions are skipped
+            case vqp::Msg::Ping: {
+                size_t fr = vqp::beginFrame(s.out, vqp::Msg::Pong);
+                vqp::finishFrame(s.out, fr);
+                break;
+            }
+            default:
+                break;  // frames of later versions are skipped
         }
     }
 
     // A request that cannot be decoded still gets an answer when its id and kind can be
     // read from its head, so the terminal's context is not left waiting.
-    void badRequest(Session &s, const std::string &body)
-    {
+    void badRequest(Session& s, const std::string& body) {
         vqp::Reader r(body.data(), body.size());
         vqp::ErrorMsg e;
         e.id = r.u32();
@@ -321,8 +311,7 @@ private:
         vqp::encodeError(e, s.out);
     }
 
-    void flush(Session &s)
-    {
+    void flush(Session& s) {
         while (s.pending() > 0) {
             ssize_t n = ::send(s.fd, s.out.data() + s.outPos, s.pending(), MSG_NOSIGNAL);
             if (n > 0) {
@@ -345,20 +334,20 @@ private:
         }
     }
 
-    void pushAll()
-    {
-        for (Session &s : sessions_) {
+    void pushAll() {
+        for (Session& s : sessions_) {
             if (s.dead || !s.up || s.pending() > options_.maxPendingBytes)
                 continue;  // a slow reader catches up with the newest state later
-            for (auto &kv : s.subs)
+            for (auto& kv : s.subs)
                 answerer_.answer(kv.second.request, kv.second.state, false, s.out);
             if (s.pending() > 0)
                 flush(s);
+            if (s.pending() > peakPending_.load())
+                peakPending_ = s.pending();
         }
     }
 
-    void reap()
-    {
+    void reap() {
         for (auto it = sessions_.begin(); it != sessions_.end();) {
             if (it->dead) {
                 ::close(it->fd);
@@ -372,7 +361,8 @@ private:
 
     Answerer answerer_;
     ServiceOptions options_;
-    std::atomic<int> &sessionCount_;
+    std::atomic<int>& sessionCount_;
+    std::atomic<size_t>& peakPending_;
     std::list<Session> sessions_;
     int listenFd_ = -1;
     int wakeFd_ = -1;
@@ -380,29 +370,27 @@ private:
     std::atomic<bool> published_{false};
 };
 
-QuoteService::QuoteService(market::Market &market, ServiceOptions options)
-    : market_(market), options_(std::move(options))
-{
+QuoteService::QuoteService(market::Market& market, ServiceOptions options)
+    : market_(market), options_(std::move(options)) {}
+
+QuoteService::~QuoteService() {
+    stop();
 }
 
-QuoteService::~QuoteService() { stop(); }
-
-bool QuoteService::start(std::string *error)
-{
+bool QuoteService::start(std::string* error) {
     if (loop_)
         return true;
-    auto loop = std::make_unique<Loop>(market_, options_, sessions_);
+    auto loop = std::make_unique<Loop>(market_, options_, sessions_, peakPending_);
     if (!loop->listen(options_.host, options_.port, port_, error))
         return false;
     loop_ = std::move(loop);
-    Loop *l = loop_.get();
-    listener_ = market_.addListener([l](const market::SnapshotPtr &) { l->published(); });
+    Loop* l = loop_.get();
+    listener_ = market_.addListener([l](const market::SnapshotPtr&) { l->published(); });
     thread_ = std::thread([this] { loop_->run(); });
     return true;
 }
 
-void QuoteService::stop()
-{
+void QuoteService::stop() {
     if (!loop_)
         return;
     if (listener_ > 0)

@@ -31,30 +31,34 @@ struct ServiceOptions {
 
 class QuoteService {
 public:
-    QuoteService(market::Market &market, ServiceOptions options);
+    QuoteService(market::Market& market, ServiceOptions options);
     ~QuoteService();
-    QuoteService(const QuoteService &) = delete;
-    QuoteService &operator=(const QuoteService &) = delete;
+    QuoteService(const QuoteService&) = delete;
+    QuoteService& operator=(const QuoteService&) = delete;
 
     // Binds, listens and starts the loop thread. False (with a reason) when the address
     // cannot be bound.
-    bool start(std::string *error = nullptr);
+    bool start(std::string* error = nullptr);
     void stop();
     uint16_t port() const { return port_; }
     int sessionCount() const { return sessions_.load(); }
+    // The most output ever waiting for one session after a push round (bounded by
+    // maxPendingBytes plus one round of answers).
+    size_t peakPendingBytes() const { return peakPending_.load(); }
 
 private:
     class Loop;
-    market::Market &market_;
+    market::Market& market_;
     ServiceOptions options_;
     int listener_ = 0;
     std::unique_ptr<Loop> loop_;
     std::thread thread_;
     uint16_t port_ = 0;
     std::atomic<int> sessions_{0};
+    std::atomic<size_t> peakPending_{0};
 };
 
 // "HOST:PORT" into its parts; false when malformed.
-bool parseHostPort(const std::string &text, std::string &host, uint16_t &port);
+bool parseHostPort(const std::string& text, std::string& host, uint16_t& port);
 
 }  // namespace vq::quote

@@ -1,5 +1,9 @@
 #include "quote_fixture.h"
 
+#include "server/market/calendar.h"
+
+#include <ctime>
+
 ReplyLog& replyLog() {
     static ReplyLog log;
     return log;
@@ -92,10 +96,18 @@ void collectReply(void*, QuoteReply* rpl) {
     replyLog().add(std::move(g));
 }
 
+int64_t sessionOpening() {
+    // The opening of the last full trading day, so the tests see a morning session whatever
+    // the wall clock says.
+    using namespace vq::market;
+    return beijingTime(previousTradingDay(beijingDate(int64_t(::time(nullptr)))), 9, 30);
+}
+
 QuoteFixture::QuoteFixture(int aShares) {
     vq::market::Options o;
     o.clock = vq::market::ClockMode::Manual;
     o.aShares = aShares;
+    o.startTime = sessionOpening();
     market = vq::market::Market::create(o);
 }
 

@@ -77,6 +77,8 @@ private:
 };
 
 ReplyLog& replyLog();
+// 09:30 Beijing time of the last finished trading day.
+int64_t sessionOpening();
 void collectReply(void*, QuoteReply* rpl);
 
 inline QuoteSecurityKey keyOf(const std::string& code, int market) {

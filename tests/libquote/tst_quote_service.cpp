@@ -1,0 +1,417 @@
+// The quote service on its own: what a push carries, hostile and broken peers, and the
+// bound on what a slow reader can pile up.
+#include "protocol/messages.h"
+#include "server/market/calendar.h"
+#include "server/market/market.h"
+#include "server/quote/answer.h"
+#include "server/quote/quote_service.h"
+
+#include <QtTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// A blocking test client speaking the protocol by hand.
+class RawClient {
+public:
+    explicit RawClient(uint16_t port, int rcvbuf = 0) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (rcvbuf > 0)
+            setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
+        timeval tv{5, 0};
+        setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    }
+    ~RawClient() { ::close(fd_); }
+    bool connected() const { return connected_; }
+    void send(const std::string& bytes) {
+        (void)!::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    }
+    void hello() {
+        std::string h;
+        vqp::Hello hello;
+        hello.role = vqp::Role::Client;
+        vqp::encodeHello(hello, h);
+        send(h);
+    }
+    // Reads until the server's hello has come and then one frame of `type`; false on close
+    // or timeout.
+    bool readFrame(vqp::Msg type, vqp::Frame* out = nullptr) {
+        for (;;) {
+            if (gotHello_) {
+                vqp::Frame f;
+                auto r = decoder_.next(f);
+                if (r == vqp::FrameDecoder::Result::Error)
+                    return false;
+                if (r == vqp::FrameDecoder::Result::Frame) {
+                    if (f.type == type) {
+                        if (out)
+                            *out = f;
+                        return true;
+                    }
+                    continue;
+                }
+            }
+            char buf[65536];
+            ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+            if (n <= 0)
+                return false;
+            size_t off = 0;
+            if (!gotHello_) {
+                size_t take = std::min(vqp::kHelloSize - hello_.size(), size_t(n));
+                hello_.append(buf, take);
+                off = take;
+                gotHello_ = hello_.size() == vqp::kHelloSize;
+            }
+            decoder_.feed(buf + off, size_t(n) - off);
+        }
+    }
+    // True when the server closes the connection (after its hello, possibly).
+    bool closedByServer() {
+        char buf[4096];
+        for (;;) {
+            ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+            if (n == 0)
+                return true;
+            if (n < 0)
+                return false;  // timeout: still open
+        }
+    }
+
+private:
+    int fd_ = -1;
+    bool connected_ = false;
+    bool gotHello_ = false;
+    std::string hello_;
+    vqp::FrameDecoder decoder_;
+};
+
+std::string frameOf(vqp::Msg type, const std::string& body) {
+    std::string s;
+    size_t f = vqp::beginFrame(s, type);
+    s += body;
+    vqp::finishFrame(s, f);
+    return s;
+}
+
+vqp::SecurityKey keyOf(const vq::market::Security& s) {
+    vqp::SecurityKey k{};
+    vqp::setText(k.code, s.code);
+    k.market = uint8_t(s.market);
+    return k;
+}
+
+bool decodeBody(const std::string& frame, vqp::ReplyHeader& h, vqp::Reader** reader,
+                std::string& body) {
+    vqp::FrameDecoder d;
+    d.feed(frame.data(), frame.size());
+    vqp::Frame f;
+    if (d.next(f) != vqp::FrameDecoder::Result::Frame || f.type != vqp::Msg::Reply)
+        return false;
+    body = f.body;
+    *reader = new vqp::Reader(body.data(), body.size());
+    return vqp::decodeReplyHeader(**reader, h);
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(std::string)
+
+class TestQuoteService : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void quietMarketNoPush_data();
+    void quietMarketNoPush();
+    void klinePushCarriesNewestBars();
+    void minutePushContinues();
+    void pageBeyondEndClamped();
+    void badHello_data();
+    void badHello();
+    void hostileFrames_data();
+    void hostileFrames();
+    void slowReaderBounded();
+
+private:
+    int stock() const;
+    std::unique_ptr<vq::market::Market> market_;
+    std::unique_ptr<vq::quote::QuoteService> service_;
+};
+
+void TestQuoteService::initTestCase() {
+    vq::market::Options o;
+    o.clock = vq::market::ClockMode::Manual;
+    o.aShares = 300;
+    o.startTime = vq::market::beijingTime(
+        vq::market::previousTradingDay(vq::market::beijingDate(int64_t(::time(nullptr)))), 9, 30);
+    market_ = vq::market::Market::create(o);
+    market_->advanceTo(market_->snapshot()->time + 20 * 60);
+    vq::quote::ServiceOptions so;
+    so.port = 0;
+    so.pushIntervalMs = 100;
+    so.minPushIntervalMs = 5;
+    so.maxPendingBytes = 64 * 1024;
+    service_ = std::make_unique<vq::quote::QuoteService>(*market_, so);
+    QVERIFY(service_->start());
+}
+
+void TestQuoteService::cleanupTestCase() {
+    service_.reset();
+    market_.reset();
+}
+
+int TestQuoteService::stock() const {
+    for (const auto& s : market_->securities())
+        if (s.type == vq::market::SecType::Stock)
+            return s.index;
+    return -1;
+}
+
+void TestQuoteService::quietMarketNoPush_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("period");
+    QTest::newRow("snapshot") << 0 << 30;
+    QTest::newRow("ticks") << 0 << 31;
+    QTest::newRow("minute") << 0 << 32;
+    QTest::newRow("day") << 0 << 33;
+    QTest::newRow("5 minutes") << 0 << 35;
+    QTest::newRow("dividends") << 1 << 0;
+    QTest::newRow("alerts") << 3 << 0;
+}
+
+// Without a market move a subscription sends nothing; after one, the moving kinds do.
+void TestQuoteService::quietMarketNoPush() {
+    QFETCH(int, type);
+    QFETCH(int, period);
+    vq::quote::Answerer a(*market_);
+    vqp::Request r;
+    r.id = 1;
+    r.type = uint8_t(type);
+    r.period = uint16_t(period);
+    r.codes = {keyOf(*market_->security(stock()))};
+    r.pageSize = type == 3 ? 50 : 0;
+    r.pageFirst = period == 31 ? -1 : 0;
+    vq::quote::PushState st;
+    std::string out;
+    QVERIFY(a.answer(r, st, true, out));
+    out.clear();
+    QVERIFY(!a.answer(r, st, false, out));
+    QVERIFY(out.empty());
+    if (type == 0) {
+        market_->advanceTo(market_->snapshot()->time + 300);
+        QVERIFY(a.answer(r, st, false, out));
+        out.clear();
+        QVERIFY(!a.answer(r, st, false, out));
+    }
+}
+
+void TestQuoteService::klinePushCarriesNewestBars() {
+    vq::quote::Answerer a(*market_);
+    vqp::Request r;
+    r.period = vqp::Period1Min;
+    r.codes = {keyOf(*market_->security(stock()))};
+    r.pageSize = 100;
+    vq::quote::PushState st;
+    std::string out;
+    QVERIFY(a.answer(r, st, true, out));
+    const int64_t lastSent = st.lastTime;
+    market_->advanceTo(market_->snapshot()->time + 180);
+    out.clear();
+    QVERIFY(a.answer(r, st, false, out));
+    vqp::ReplyHeader h;
+    vqp::Reader* rd = nullptr;
+    std::string body;
+    QVERIFY(decodeBody(out, h, &rd, body));
+    vqp::KLineBlock b;
+    QVERIFY(vqp::decodeKLine(*rd, b));
+    delete rd;
+    // Three new minutes: the last bar sent (now finished) and the ones after it, no older.
+    QVERIFY(b.points.size() >= 2 && b.points.size() <= 5);
+    QCOMPARE(b.points.front().time, lastSent);
+    QVERIFY(b.points.back().time > lastSent);
+}
+
+void TestQuoteService::minutePushContinues() {
+    vq::quote::Answerer a(*market_);
+    vqp::Request r;
+    r.period = vqp::PeriodMinute;
+    r.codes = {keyOf(*market_->security(stock()))};
+    vq::quote::PushState st;
+    std::string out;
+    QVERIFY(a.answer(r, st, true, out));
+    vqp::ReplyHeader h;
+    vqp::Reader* rd = nullptr;
+    std::string body;
+    QVERIFY(decodeBody(out, h, &rd, body));
+    vqp::MinuteBlock first;
+    QVERIFY(vqp::decodeMinute(*rd, first));
+    delete rd;
+    QCOMPARE(int(first.append), 0);
+    market_->advanceTo(market_->snapshot()->time + 120);
+    out.clear();
+    QVERIFY(a.answer(r, st, false, out));
+    QVERIFY(decodeBody(out, h, &rd, body));
+    vqp::MinuteBlock next;
+    QVERIFY(vqp::decodeMinute(*rd, next));
+    delete rd;
+    QCOMPARE(int(next.append), 1);
+    QCOMPARE(next.points.front().time, first.points.back().time);
+    QVERIFY(next.points.size() >= 2 && next.points.size() <= 4);
+}
+
+void TestQuoteService::pageBeyondEndClamped() {
+    vq::quote::Answerer a(*market_);
+    vqp::Request r;
+    r.period = vqp::PeriodSnapshot;
+    r.block = 1101;
+    r.option = vqp::OptionBlockRanking;
+    r.sortField = 34;
+    r.pageFirst = 100000;
+    r.pageSize = 10;
+    vq::quote::PushState st;
+    std::string out;
+    QVERIFY(a.answer(r, st, true, out));
+    vqp::ReplyHeader h;
+    vqp::Reader* rd = nullptr;
+    std::string body;
+    QVERIFY(decodeBody(out, h, &rd, body));
+    vqp::SnapshotPage p;
+    QVERIFY(vqp::decodeSnapshots(*rd, p));
+    delete rd;
+    QCOMPARE(size_t(p.total), market_->block(1101)->members.size());
+    QCOMPARE(p.rows.size(), size_t(10));
+    QCOMPARE(p.firstNo, int(p.total) - 10);
+}
+
+void TestQuoteService::badHello_data() {
+    QTest::addColumn<std::string>("bytes");
+    QTest::newRow("http request") << std::string("GET / HTTP/1.1\r\nHost: x\r\n\r\n");
+    std::string h;
+    vqp::Hello next;
+    next.major = vqp::kVersionMajor + 1;
+    vqp::encodeHello(next, h);
+    QTest::newRow("next major version") << h;
+    h.clear();
+    vqp::Hello server;
+    server.role = vqp::Role::Server;
+    vqp::encodeHello(server, h);
+    QTest::newRow("a server talking to a server") << h;
+}
+
+void TestQuoteService::badHello() {
+    QFETCH(std::string, bytes);
+    RawClient c(service_->port());
+    QVERIFY(c.connected());
+    c.send(bytes);
+    QVERIFY(c.closedByServer());
+}
+
+void TestQuoteService::hostileFrames_data() {
+    QTest::addColumn<std::string>("frame");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<bool>("errorReply");
+    std::string huge;
+    vqp::Writer(huge).u32(0x7FFFFFFF);
+    QTest::newRow("frame length beyond limit") << huge << true << false;
+    std::string zero;
+    vqp::Writer(zero).u32(0);
+    QTest::newRow("zero length") << zero << true << false;
+    std::string req;
+    vqp::Writer w(req);
+    w.u32(42);  // id
+    w.u8(2);    // subscribe
+    w.u8(0);
+    w.u16(30);
+    w.u32(5);  // five codes promised, none follow
+    QTest::newRow("request promising more than it holds")
+        << frameOf(vqp::Msg::Request, req) << false << true;
+    QTest::newRow("unknown frame type") << frameOf(vqp::Msg(999), "abc") << false << false;
+    QTest::newRow("cancel of nothing")
+        << frameOf(vqp::Msg::Cancel, std::string(4, '\x07')) << false << false;
+}
+
+// A broken frame closes that connection (or gets an error answer); the service goes on
+// serving everyone else.
+void TestQuoteService::hostileFrames() {
+    QFETCH(std::string, frame);
+    QFETCH(bool, closes);
+    QFETCH(bool, errorReply);
+    RawClient c(service_->port());
+    c.hello();
+    QVERIFY(c.readFrame(vqp::Msg::CodeList));
+    c.send(frame);
+    if (closes) {
+        QVERIFY(c.closedByServer());
+    } else if (errorReply) {
+        vqp::Frame f;
+        QVERIFY(c.readFrame(vqp::Msg::Error, &f));
+        vqp::ErrorMsg e;
+        QVERIFY(vqp::decodeError(f.body, e));
+        QCOMPARE(e.id, 42u);
+        QCOMPARE(int(e.kind), int(vqp::ReplyKind::Snapshot));
+    }
+    if (!closes) {
+        // Same connection still answers.
+        vqp::Request r;
+        r.id = 7;
+        r.period = vqp::PeriodSnapshot;
+        r.codes = {keyOf(*market_->security(stock()))};
+        std::string s;
+        vqp::encodeRequest(r, s);
+        c.send(s);
+        QVERIFY(c.readFrame(vqp::Msg::Reply));
+    }
+    RawClient other(service_->port());
+    other.hello();
+    QVERIFY(other.readFrame(vqp::Msg::CodeList));
+}
+
+// A terminal that stops reading keeps its subscription, but the service stops adding to its
+// output once the limit is passed: memory stays bounded however long the market moves.
+void TestQuoteService::slowReaderBounded() {
+    RawClient slow(service_->port(), 4096);
+    slow.hello();
+    vqp::Request r;
+    r.id = 1;
+    r.action = vqp::Action::Subscribe;
+    r.period = vqp::PeriodSnapshot;
+    r.block = 1110;
+    r.option = vqp::OptionBlockRanking;
+    r.sortField = 34;
+    std::string s;
+    vqp::encodeRequest(r, s);
+    slow.send(s);
+    const size_t page = market_->block(1110)->members.size() * (sizeof(vqp::Snapshot) + 40);
+    for (int i = 0; i < 40; ++i) {
+        market_->advanceTo(market_->snapshot()->time + 30);
+        QTest::qWait(20);
+    }
+    QTest::qWait(300);
+    QVERIFY2(
+        service_->peakPendingBytes() <= 64 * 1024 + 2 * page,
+        qPrintable(QString("peak %1, one page %2").arg(service_->peakPendingBytes()).arg(page)));
+    // Meanwhile a reading terminal is served as usual.
+    RawClient fast(service_->port());
+    fast.hello();
+    r.id = 2;
+    r.block = 0;
+    r.codes = {keyOf(*market_->security(stock()))};
+    s.clear();
+    vqp::encodeRequest(r, s);
+    fast.send(s);
+    QVERIFY(fast.readFrame(vqp::Msg::Reply));
+    market_->advanceTo(market_->snapshot()->time + 600);
+    QVERIFY(fast.readFrame(vqp::Msg::Reply));
+}
+
+QTEST_GUILESS_MAIN(TestQuoteService)
+#include "tst_quote_service.moc"
