@@ -518,9 +518,13 @@ private:
             style.width = argument("LINETHICK");
         } else if (word.compare(0, 9, "LINETHICK") == 0 && word.size() > 9 &&
                    word.find_first_not_of("0123456789", 9) == std::string::npos) {
-            style.width = float(std::atoi(word.c_str() + 9));
+            style.width = float(std::strtod(word.c_str() + 9, nullptr));
         } else if (word == "STYLE") {
-            style.style = int32_t(argument("STYLE"));
+            float v = argument("STYLE");
+            if (!(v >= -1000.0f && v <= 1000.0f)) {
+                throw Lexer::fail(at, "STYLE takes a line style between -1000 and 1000");
+            }
+            style.style = int32_t(v);
         } else {
             throw Lexer::fail(at, "unknown drawing attribute " + at.text);
         }

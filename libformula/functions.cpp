@@ -1142,7 +1142,7 @@ bool fnZig(Eval& e, Value* a, Value& out) {
         p = a[0].p;
     } else {
         static const char* names[] = {"O", "H", "L", "C"};
-        int k = missing(a[0].s) ? -1 : int(a[0].s);
+        int k = toInt(a[0].s, -1);
         if (k < 0 || k > 3) {
             return e.fail("ZIG: the price selector must be 0, 1, 2 or 3");
         }
@@ -1248,7 +1248,7 @@ bool fnCon2str(Eval& e, Value* a, Value& out) {
     }
     float x = last(a[0], e.n);
     float d = last(a[1], e.n);
-    int digits = missing(d) ? 2 : std::max(0, std::min(10, int(d)));
+    int digits = std::max(0, std::min(10, toInt(d, 2)));
     if (missing(x) || !std::isfinite(x)) {
         out = Value::string(std::string());
         return true;
@@ -1304,8 +1304,8 @@ bool extension(Eval& e, Value* a, Value& out, int slot, const char* name) {
         state = ext->create();
     }
     float* o = e.alloc();
-    if (ext->call(state, int(sel), e.n, e.series(a[1]), e.series(a[2]), e.series(a[3]), o) != 1) {
-        return e.fail(std::string(name) + ": selector " + std::to_string(int(sel)) +
+    if (ext->call(state, toInt(sel), e.n, e.series(a[1]), e.series(a[2]), e.series(a[3]), o) != 1) {
+        return e.fail(std::string(name) + ": selector " + std::to_string(toInt(sel)) +
                       " is not provided by " + (ext->name ? ext->name : "the extension"));
     }
     out = Value::series(o);

@@ -1064,7 +1064,9 @@ int fml_ctx_op_band(int ctx, fml_op_band* r, int op) {
     if (!d || !r) {
         return 0;
     }
-    auto colour = [](float v) { return missing(v) || v < 0 ? 0u : uint32_t(v) & 0xFFFFFFu; };
+    auto colour = [](float v) {
+        return !missing(v) && v >= 0 && v < 16777216.0f ? uint32_t(v) : 0u;
+    };
     *r = fml_op_band{d->a[0], d->a[1], countOf(ctx), colour(d->k[0]), colour(d->k[1])};
     return 1;
 }
@@ -1074,7 +1076,7 @@ int fml_ctx_op_icon(int ctx, fml_op_icon* r, int op) {
     if (!d || !r) {
         return 0;
     }
-    *r = fml_op_icon{d->a[0], countOf(ctx), missing(d->k[0]) ? 0 : int(d->k[0]), d->color};
+    *r = fml_op_icon{d->a[0], countOf(ctx), toInt(d->k[0]), d->color};
     return 1;
 }
 
@@ -1092,8 +1094,8 @@ int fml_ctx_op_fix_string(int ctx, fml_op_fix_string* r, int op) {
     if (!d || !r) {
         return 0;
     }
-    *r = fml_op_fix_string{int(d->k[0]),    d->k[1], d->k[2], missing(d->k[3]) ? 0 : int(d->k[3]),
-                           d->text.c_str(), d->color};
+    *r = fml_op_fix_string{int(d->k[0]),   d->k[1],         d->k[2],
+                           toInt(d->k[3]), d->text.c_str(), d->color};
     return 1;
 }
 

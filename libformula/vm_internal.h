@@ -23,6 +23,20 @@ inline bool missing(float v) {
     std::memcpy(&b, &v, sizeof b);
     return b == kInvalidBits;
 }
+// A float as an int without undefined behaviour: missing or not a number gives `otherwise`,
+// anything else is truncated and limited to +-1e9.
+inline int toInt(float v, int otherwise = 0) {
+    if (missing(v) || !(v == v)) {
+        return otherwise;
+    }
+    if (v > 1e9f) {
+        return 1000000000;
+    }
+    if (v < -1e9f) {
+        return -1000000000;
+    }
+    return int(v);
+}
 // Boolean reading of a value: missing counts as false.
 inline bool truth(float v) {
     return v != 0.0f && v != kInvalid;

@@ -178,7 +178,7 @@ void boxes(int n, const float* len, float* out) {
     std::fill(out, out + n, 0.0f);
     for (int i = 0; i < n; ++i) {
         float v = len[i];
-        if (missing(v) || v < 1) {
+        if (missing(v) || !(v >= 1) || v > float(i)) {
             continue;
         }
         int start = i - int(v);
@@ -246,7 +246,12 @@ int call(void* state, int selector, int n, const float* a, const float* b, const
             if (s.bars != n) {
                 return 0;
             }
-            int which = n > 0 && !missing(a[n - 1]) ? int(a[n - 1]) : (n == 0 ? 0 : -1);
+            int which = -1;
+            if (n == 0) {
+                which = 0;
+            } else if (!missing(a[n - 1]) && a[n - 1] >= 0 && a[n - 1] < 100) {
+                which = int(a[n - 1]);
+            }
             const std::vector<float>* src = nullptr;
             switch (which) {
                 case 0:
