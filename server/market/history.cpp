@@ -43,7 +43,7 @@ HistoryGenerator::HistoryGenerator(const Universe& universe, uint64_t seed,
     const size_t ni = names::industries().size();
     industry_.resize(ni);
     for (size_t i = 0; i < ni; ++i)
-        industry_[i] = factorPath(mixKey(seed, 0x696e64, i), calendar_.size(), 0.008, 0);
+        industry_[i] = factorPath(mixKey(seed, 0x696e64, i), calendar_.size(), 0.012, 0);
 }
 
 DailySeries HistoryGenerator::generate(int security, size_t newest) const {

@@ -91,6 +91,7 @@ public:
         current_ = std::make_shared<MarketSnapshot>();
         auto first = std::make_shared<MarketSnapshot>();
         first->resize(int(u_.securities.size()));
+        first->version = 1;
         building_ = first;
 
         // Bring the session to the clock's present.

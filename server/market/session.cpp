@@ -171,7 +171,7 @@ void Session::stepMarket(int second) {
     const double dm = 0.011 / std::sqrt(kSessionSeconds);
     marketLevel_ += dm * marketRng_.normal();
     for (double& g : industryLevel_)
-        g += 0.008 / std::sqrt(kSessionSeconds) * marketRng_.normal();
+        g += 0.012 / std::sqrt(kSessionSeconds) * marketRng_.normal();
     (void)second;
 }
 

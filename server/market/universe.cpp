@@ -231,7 +231,8 @@ struct Builder {
         const int nStocks = int(u.securities.size());
         for (int i = 0; i < 90; ++i) {
             const bool sh = i < 45;
-            const Security& like = u.securities[size_t(rng.range(0, nStocks - 1))];
+            // Copied, not referenced: adding a security may move the vector.
+            const Security like = u.securities[size_t(rng.range(0, nStocks - 1))];
             Security s;
             SimParams p;
             char code[24];
