@@ -61,8 +61,9 @@ struct StrokeState {
 };
 
 void analyse(StrokeState& s, int n, const float* h, const float* l) {
-    if (s.valid && int(s.h.size()) == n && std::memcmp(s.h.data(), h, sizeof(float) * n) == 0 &&
-        std::memcmp(s.l.data(), l, sizeof(float) * n) == 0) {
+    if (s.valid && int(s.h.size()) == n &&
+        (n == 0 || (std::memcmp(s.h.data(), h, sizeof(float) * size_t(n)) == 0 &&
+                    std::memcmp(s.l.data(), l, sizeof(float) * size_t(n)) == 0))) {
         return;
     }
     s.h.assign(h, h + n);

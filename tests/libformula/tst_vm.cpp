@@ -367,6 +367,10 @@ private slots:
                                         << "is a text";
         QTest::newRow("extension selector") << "#77 H L C @VADAZI3"
                                             << "selector 77";
+        QTest::newRow("huge selector") << "#1e30 H L C @RURAZU1"
+                                       << "selector 1000000000";
+        QTest::newRow("swing results first") << "#9 #0 #0 #0 @RURAZU1"
+                                             << "selector 9";
     }
     void diagnostics() {
         QFETCH(QString, rpn);
