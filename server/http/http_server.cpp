@@ -23,6 +23,13 @@ bool HttpServer::start(std::string* error) {
     const int threads = o.threads < 1 ? 1 : o.threads;
     server_.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     server_.set_payload_max_length(o.maxBodyBytes);
+    // SO_REUSEADDR for quick restarts, but not the library's default SO_REUSEPORT: with it a
+    // second server on the same port would start "successfully" and steal half the clients.
+    server_.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const void*>(&yes),
+                   sizeof(yes));
+    });
     server_.set_read_timeout(10, 0);
     server_.set_write_timeout(10, 0);
     server_.set_keep_alive_timeout(5);
