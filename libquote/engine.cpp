@@ -465,6 +465,13 @@ void Engine::handleFrame(const vqp::Frame& f) {
         case vqp::Msg::Error:
             deliverError(f.body);
             break;
+        case vqp::Msg::BlockIndex: {
+            std::vector<vqp::BlockIndexEntry> entries;
+            if (vqp::decodeBlockIndex(f.body, entries))
+                for (const vqp::BlockIndexEntry& e : entries)
+                    learnBlockId(e.key, e.blockId);
+            break;
+        }
         case vqp::Msg::ServerInfo: {
             std::string name;
             int64_t t;

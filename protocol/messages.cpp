@@ -301,6 +301,32 @@ bool decodeServerInfo(const std::string& body, std::string& name, int64_t& serve
     return r.ok() && r.remaining() == 0;
 }
 
+void encodeBlockIndex(const std::vector<BlockIndexEntry>& entries, std::string& out) {
+    size_t f = beginFrame(out, Msg::BlockIndex);
+    Writer w(out);
+    w.u32(uint32_t(entries.size()));
+    for (const BlockIndexEntry& e : entries) {
+        w.raw(e.key.code, kCodeLen);
+        w.u8(e.key.market);
+        w.i64(e.blockId);
+    }
+    finishFrame(out, f);
+}
+
+bool decodeBlockIndex(const std::string& body, std::vector<BlockIndexEntry>& entries) {
+    Reader r(body.data(), body.size());
+    uint32_t n = r.u32();
+    if (!r.canRead(n, kCodeLen + 1 + 8))
+        return false;
+    entries.resize(n);
+    for (BlockIndexEntry& e : entries) {
+        r.raw(e.key.code, kCodeLen);
+        e.key.market = r.u8();
+        e.blockId = r.i64();
+    }
+    return r.ok() && r.remaining() == 0;
+}
+
 bool replyKindOf(uint8_t type, uint16_t period, ReplyKind& kind) {
     switch (type) {
         case TypeDividend:

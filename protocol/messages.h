@@ -160,6 +160,13 @@ struct ErrorMsg {
 void encodeError(const ErrorMsg& e, std::string& out);
 bool decodeError(const std::string& body, ErrorMsg& e);
 
+struct BlockIndexEntry {
+    SecurityKey key;
+    int64_t blockId;
+};
+void encodeBlockIndex(const std::vector<BlockIndexEntry>& entries, std::string& out);
+bool decodeBlockIndex(const std::string& body, std::vector<BlockIndexEntry>& entries);
+
 void encodeServerInfo(const std::string& name, int64_t serverTime, std::string& out);
 bool decodeServerInfo(const std::string& body, std::string& name, int64_t& serverTime);
 

@@ -37,6 +37,7 @@ enum class Msg : uint16_t {
     CodeList = 11,  // every security the service knows; sent after each connect
     Error = 12,     // a request that could not be answered
     ServerInfo = 13,
+    BlockIndex = 14,  // the block each index or block security stands for; after the code list
 };
 
 struct Hello {

@@ -138,6 +138,20 @@ void Answerer::codeList(std::string& out) {
     vqp::encodeCodeList(codes, out);
 }
 
+void Answerer::blockIndex(std::string& out) {
+    std::vector<vqp::BlockIndexEntry> entries;
+    for (const market::Security& s : market_.securities()) {
+        if (s.blockId == 0)
+            continue;
+        vqp::BlockIndexEntry e{};
+        vqp::setText(e.key.code, s.code);
+        e.key.market = uint8_t(s.market);
+        e.blockId = s.blockId;
+        entries.push_back(e);
+    }
+    vqp::encodeBlockIndex(entries, out);
+}
+
 std::vector<int> Answerer::snapshotMembers(const vqp::Request& r) const {
     std::vector<int> ids;
     auto addBlockSecurity = [&](int64_t blockId) {

@@ -36,6 +36,8 @@ public:
     bool answer(const vqp::Request& r, PushState& st, bool initial, std::string& out);
     // The code list of every security.
     void codeList(std::string& out);
+    // The block every index and market-90 block stands for.
+    void blockIndex(std::string& out);
 
     // Securities of a snapshot request in list order, before sorting (exposed for tests).
     std::vector<int> snapshotMembers(const vqp::Request& r) const;

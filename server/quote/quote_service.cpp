@@ -240,6 +240,7 @@ private:
                 s.up = true;
                 vqp::encodeServerInfo(options_.name, int64_t(::time(nullptr)), s.out);
                 answerer_.codeList(s.out);
+                answerer_.blockIndex(s.out);
             }
             s.decoder.feed(p, len);
             vqp::Frame f;

@@ -96,6 +96,10 @@ void TestLibquote::stateAndCodesAfterConnect() {
     const Security& s0 = fx_->market->securities().front();
     QCOMPARE(codes.codes.front(), s0.code);
     QCOMPARE(codes.kinds.front(), vq::market::wireType(s0.type));
+    // The block an index stands for is known from the connect on, before any snapshot.
+    QuoteSecurityKey sh = keyOf("1A0001", 1);
+    QTRY_COMPARE(quote_block_index_block_id1(&sh), fx_->market->indexBlockId("1A0001", 1));
+    QVERIFY(quote_block_index_block_id1(&sh) != 0);
 }
 
 void TestLibquote::snapshotLists_data() {

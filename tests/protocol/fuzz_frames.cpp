@@ -14,6 +14,8 @@ static void decodeBody(const std::string& body) {
     std::string name;
     int64_t t;
     vqp::decodeServerInfo(body, name, t);
+    std::vector<vqp::BlockIndexEntry> blocks;
+    vqp::decodeBlockIndex(body, blocks);
     vqp::Reader rd(body.data(), body.size());
     vqp::ReplyHeader h;
     if (!vqp::decodeReplyHeader(rd, h))
