@@ -83,6 +83,17 @@ void Engine::cancel(uint32_t id) {
 void Engine::push(Command c) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (!running_ && !(c.kind == Command::Send && c.request.action == vqp::Action::Fetch)) {
+            // Nobody takes commands yet (or ever, without a usable server): keep only the
+            // latest of each context, so the queue stays as long as the list of contexts.
+            // A subscription still waits for the engine; an older one-shot request is moot
+            // once the context is sent again or cancelled.
+            queue_.erase(std::remove_if(queue_.begin(), queue_.end(),
+                                        [&](const Command& q) {
+                                            return q.kind != Command::Release && q.id == c.id;
+                                        }),
+                         queue_.end());
+        }
         queue_.push_back(std::move(c));
     }
     wake();

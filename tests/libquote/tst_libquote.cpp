@@ -27,6 +27,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void stateAndCodesAfterConnect();
+    void requestsBeforeEngineStarts();
     void snapshotLists_data();
     void snapshotLists();
     void paging();
@@ -49,17 +50,37 @@ private:
     QuoteSecurityKey stockKey(int index) const;
 
     std::unique_ptr<QuoteFixture> fx_;
+    QuoteCtx* early_ = nullptr;
 };
 
 void TestLibquote::initTestCase() {
     fx_ = std::make_unique<QuoteFixture>(300);
     QVERIFY(fx_->startService(0));
     fx_->advance(30 * 60);  // half an hour into the session
+    // Views may subscribe before the engine thread is up; those requests wait for it.
+    early_ = quote_ctx_create();
+    QuoteSecurityKey k = stockKey(firstStock());
+    quote_ctx_set_peroid(early_, 30);
+    quote_ctx_set_code(early_, &k, 1);
+    quote_ctx_request(early_);
+    quote_ctx_subscribe(early_);
     fx_->startEngine();
 }
 
 void TestLibquote::cleanupTestCase() {
+    quote_ctx_release(early_);
     fx_.reset();
+}
+
+void TestLibquote::requestsBeforeEngineStarts() {
+    Got g;
+    QVERIFY(replyLog().waitFor(
+        0, [this](const Got& x) { return x.ctx == early_; }, &g));
+    QCOMPARE(g.count, 1u);
+    // It was kept as a subscription: the market moving answers it again.
+    size_t from = replyLog().size();
+    fx_->advance(300);
+    QVERIFY(replyLog().waitFor(from, [this](const Got& x) { return x.ctx == early_; }));
 }
 
 Got TestLibquote::request(QuoteCtx* ctx, bool subscribe) {
