@@ -296,7 +296,7 @@ bool fnMax(Eval& e, Value* a, Value& out) {
         return false;
     }
     map2(e, a[0], a[1], out,
-         [](float x, float y) { return missing(x) || missing(y) ? kInv : std::max(x, y); });
+         [](float x, float y) { return (missing(x) | missing(y)) ? kInv : std::max(x, y); });
     return true;
 }
 bool fnMin(Eval& e, Value* a, Value& out) {
@@ -304,7 +304,7 @@ bool fnMin(Eval& e, Value* a, Value& out) {
         return false;
     }
     map2(e, a[0], a[1], out,
-         [](float x, float y) { return missing(x) || missing(y) ? kInv : std::min(x, y); });
+         [](float x, float y) { return (missing(x) | missing(y)) ? kInv : std::min(x, y); });
     return true;
 }
 bool fnAbs(Eval& e, Value* a, Value& out) {
@@ -375,6 +375,51 @@ bool fnRgb(Eval& e, Value* a, Value& out) {
 }
 
 // ---- moving statistics ----
+bool anyMissing(const float* x, int n) {
+    int bad = 0;
+    for (int i = 0; i < n; ++i) {
+        bad |= missing(x[i]) ? 1 : 0;
+    }
+    return bad != 0;
+}
+
+// Sums of the last N values of f(x) for bars N-1 .. n-1 of a series without missing values,
+// handed to emit(i, sum). Four bars per step on the loop-carried chain.
+template <class F, class Emit>
+void slidingSums(const float* x, int n, int N, F f, Emit emit) {
+    double s = 0;
+    int head = std::min(N, n);
+    for (int i = 0; i < head; ++i) {
+        s += f(x[i]);
+    }
+    if (head == N && N > 0) {
+        emit(N - 1, s);
+    }
+    int i = N;
+    for (; i + 4 <= n; i += 4) {
+        double d0 = f(x[i]) - f(x[i - N]);
+        double d1 = f(x[i + 1]) - f(x[i + 1 - N]);
+        double d2 = f(x[i + 2]) - f(x[i + 2 - N]);
+        double d3 = f(x[i + 3]) - f(x[i + 3 - N]);
+        double p1 = d0 + d1, p2 = p1 + d2, p3 = p2 + d3;
+        emit(i, s + d0);
+        emit(i + 1, s + p1);
+        emit(i + 2, s + p2);
+        s += p3;
+        emit(i + 3, s);
+    }
+    for (; i < n; ++i) {
+        s += f(x[i]) - f(x[i - N]);
+        emit(i, s);
+    }
+}
+
+inline double same(float v) {
+    return double(v);
+}
+inline double square(float v) {
+    return double(v) * double(v);
+}
 bool fnMa(Eval& e, Value* a, Value& out) {
     if (!needNumbers(e, a, 2, "MA")) {
         return false;
@@ -387,6 +432,10 @@ bool fnMa(Eval& e, Value* a, Value& out) {
         int N = per.k;
         if (N <= 0) {
             std::fill(o, o + n, kInv);
+        } else if (!anyMissing(x, n)) {
+            const double inv = 1.0 / N;
+            std::fill(o, o + std::min(n, N - 1), kInv);
+            slidingSums(x, n, N, same, [&](int i, double sum) { o[i] = float(sum * inv); });
         } else {
             double sum = 0;
             int bad = 0;
@@ -473,6 +522,22 @@ bool fnStd(Eval& e, Value* a, Value& out) {
     const float* x = e.series(a[0]);
     Period per = period(a[1], n);
     float* o = e.alloc();
+    if (per.constant && per.k >= 2 && !anyMissing(x, n)) {
+        const int N = per.k;
+        const double invN = 1.0 / N, invN1 = 1.0 / (N - 1);
+        std::fill(o, o + std::min(n, N - 1), kInv);
+        // First the window sums, then the squares, each on its own blocked chain.
+        scratchA.resize(size_t(std::max(n, 1)));
+        double* sums = scratchA.data();
+        slidingSums(x, n, N, same, [&](int i, double sum) { sums[i] = sum; });
+        slidingSums(x, n, N, square, [&](int i, double q) {
+            double sum = sums[i];
+            double var = (q - sum * sum * invN) * invN1;
+            o[i] = std::sqrt(float(std::max(0.0, var)));
+        });
+        out = Value::series(o);
+        return true;
+    }
     if (per.constant) {
         int N = per.k;
         double s = 0, q = 0;
