@@ -333,6 +333,8 @@ private slots:
             << "C #1 @REF #0 > @NOT" << c << QVector<float>{1, 0, 0, 0, 0, 0};
         QTest::newRow("= finds missing")
             << "C #1 @REF DRAWNULL =" << c << QVector<float>{1, 0, 0, 0, 0, 0};
+        QTest::newRow("MA over a gap")
+            << "C #1 @REF #2 @MA" << c << QVector<float>{X, X, 2, 2.5, 3.5, 4.5};
         QTest::newRow("IF") << "C #3 > C @negate C @IF" << c << QVector<float>{1, 3, 2, -5, -4, -6};
         QTest::newRow("ZIG") << "#3 #50 @ZIG" << QVector<float>{10, 20, 10, 20, 10, 20}
                              << QVector<float>{10, 20, 10, 20, 10, 20};
