@@ -416,6 +416,21 @@ private slots:
         fml_vm_release(vm);
     }
 
+    void sharedObjectExtension() {
+        ChartVm vm;
+        QCOMPARE(fml_vm_load_tdx_dll(vm.vm, FML_SAMPLE_EXTENSION, 1), 1);
+        int ctx = fml_ctx_create(vm.vm);
+        push(ctx, "#1 C #0 #0 @RURAZU1", "D");
+        push(ctx, "#2 #0 #0 #0 @RURAZU1", "N");
+        Series s = closes({1, 2});
+        QVERIFY2(vm.run(ctx, s), fml_ctx_last_error(ctx));
+        QCOMPARE(testbars::read(ctx, "D", 2), (std::vector<float>{2, 4}));
+        QCOMPARE(testbars::read(ctx, "N", 2), (std::vector<float>{2, 2}));
+        QVERIFY(vm.run(ctx, s));  // the state lives with the context
+        QCOMPARE(testbars::read(ctx, "N", 2), (std::vector<float>{4, 4}));
+        fml_ctx_release(ctx);
+    }
+
     void staticArgumentsSurviveClean() {
         ChartVm vm;
         int ctx = fml_ctx_create(vm.vm);
