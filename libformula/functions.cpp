@@ -526,15 +526,40 @@ bool fnStd(Eval& e, Value* a, Value& out) {
         const int N = per.k;
         const double invN = 1.0 / N, invN1 = 1.0 / (N - 1);
         std::fill(o, o + std::min(n, N - 1), kInv);
-        // First the window sums, then the squares, each on its own blocked chain.
-        scratchA.resize(size_t(std::max(n, 1)));
-        double* sums = scratchA.data();
-        slidingSums(x, n, N, same, [&](int i, double sum) { sums[i] = sum; });
-        slidingSums(x, n, N, square, [&](int i, double q) {
-            double sum = sums[i];
-            double var = (q - sum * sum * invN) * invN1;
+        // Window sums of the values and of their squares on two blocked chains in one pass.
+        auto emit = [&](int i, double sum, double sq) {
+            double var = (sq - sum * sum * invN) * invN1;
             o[i] = std::sqrt(float(std::max(0.0, var)));
-        });
+        };
+        double sum = 0, sq = 0;
+        for (int i = 0; i < std::min(N, n); ++i) {
+            sum += x[i];
+            sq += square(x[i]);
+        }
+        if (n >= N) {
+            emit(N - 1, sum, sq);
+        }
+        int i = N;
+        for (; i + 4 <= n; i += 4) {
+            double d[4], e2[4];
+            for (int k = 0; k < 4; ++k) {
+                d[k] = double(x[i + k]) - x[i + k - N];
+                e2[k] = square(x[i + k]) - square(x[i + k - N]);
+            }
+            double p1 = d[0] + d[1], p2 = p1 + d[2], p3 = p2 + d[3];
+            double q1 = e2[0] + e2[1], q2 = q1 + e2[2], q3 = q2 + e2[3];
+            emit(i, sum + d[0], sq + e2[0]);
+            emit(i + 1, sum + p1, sq + q1);
+            emit(i + 2, sum + p2, sq + q2);
+            sum += p3;
+            sq += q3;
+            emit(i + 3, sum, sq);
+        }
+        for (; i < n; ++i) {
+            sum += double(x[i]) - x[i - N];
+            sq += square(x[i]) - square(x[i - N]);
+            emit(i, sum, sq);
+        }
         out = Value::series(o);
         return true;
     }
