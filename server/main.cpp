@@ -31,6 +31,10 @@
 #include "server/store/database.h"
 #include "server/store/password.h"
 #include "server/store/publications.h"
+#ifdef VQ_HAVE_QUOTE_SERVICE
+#include "server/market/market.h"
+#include "server/quote/quote_service.h"
+#endif
 
 namespace {
 
@@ -221,6 +225,26 @@ int serve(const Args& args) {
     // Market-derived services register here: http.addRegistrar(...) with the market's
     // routes, and the quote service starts on options.quoteHost/quotePort.
     std::string error;
+#ifdef VQ_HAVE_QUOTE_SERVICE
+    // The market and the quote service over it (terminals connect to options.quoteHost/Port).
+    vq::market::Options marketOptions;
+    marketOptions.clock =
+        clock == QLatin1String("real") ? vq::market::ClockMode::Real : vq::market::ClockMode::Demo;
+    marketOptions.seed = args.option("seed", QStringLiteral("20240101")).toULongLong();
+    marketOptions.dataDir = QDir(options.dataDir).absolutePath().toStdString();
+    std::unique_ptr<vq::market::Market> market = vq::market::Market::create(marketOptions);
+    market->start();
+    vq::quote::ServiceOptions quoteOptions;
+    quoteOptions.host = options.quoteHost;
+    quoteOptions.port = uint16_t(options.quotePort);
+    vq::quote::QuoteService quote(*market, quoteOptions);
+    if (!quote.start(&error)) {
+        market->stop();
+        return fail(QString::fromStdString(error));
+    }
+    std::printf("veltoquorin-server: quotes on tcp://%s:%d, %zu securities\n",
+                options.quoteHost.c_str(), int(quote.port()), market->securities().size());
+#endif
     if (!http.start(&error)) {
         return fail(QString::fromStdString(error));
     }
@@ -234,6 +258,10 @@ int serve(const Args& args) {
                 received == SIGINT ? "SIGINT" : "SIGTERM");
     std::fflush(stdout);
     http.stop();
+#ifdef VQ_HAVE_QUOTE_SERVICE
+    quote.stop();
+    market->stop();
+#endif
     db->close();
     std::printf("veltoquorin-server: stopped\n");
     return 0;
