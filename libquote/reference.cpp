@@ -145,7 +145,9 @@ int quote_rating_load(const char* json, int length) {
         int market = marketOf(o);
         if (code.empty() || market < 0)
             continue;
-        QJsonValue r = o.value("rating");
+        // A readable text when the document has one ("rating_text"), else the rating itself.
+        QJsonValue r =
+            o.value("rating_text").isString() ? o.value("rating_text") : o.value("rating");
         ratings[keyOf(code, market)] =
             (r.isString() ? r.toString() : QString::number(r.toDouble())).toStdString();
     }
