@@ -99,7 +99,7 @@ public:
             session_->runTo(9 * 3600 + 50 * 60);
         } else {
             const int sod = beijingDate(now) == day_ ? beijingSecondOfDay(now) : session::kClose;
-            session_->runTo(sod, sod - session_->second() > 1800 ? 9 : 3);
+            session_->runTo(sod, sod - session_->second() > 1800 ? 15 : 3);
             if (session_->second() >= session::kClose)
                 finalizeDay();
         }
@@ -631,13 +631,13 @@ private:
             if (tDay < session_->day())
                 break;
             if (tDay == session_->day()) {
-                session_->runTo(tSod, tSod - session_->second() > 1800 ? 9 : 3);
+                session_->runTo(tSod, tSod - session_->second() > 1800 ? 15 : 3);
                 second_ = session_->second();
                 if (session_->second() >= session::kClose)
                     finalizeDay();
                 break;
             }
-            session_->runTo(session::kClose, 9);
+            session_->runTo(session::kClose, 15);
             second_ = session_->second();
             finalizeDay();
             const int next = nextTradingDay(session_->day());

@@ -275,8 +275,16 @@ void Session::stepTrade(int i, int s, int stride, double act) {
     // random walk, so it is brought up to date only when it is needed: one draw scaled by
     // the time since the last update has the same law as one draw per step.
     const double rate = p.tradeRate * stride * act;
-    if (!r.chance(rate / (1 + rate)))
+    const double pTrade = rate / (1 + rate);
+    if (!r.chance(pTrade))
         return;
+    // Fast-forward runs with longer strides and so fewer, bigger trades: scale each trade
+    // so the volume per minute matches the three-second pace.
+    double sizeScale = 1;
+    if (stride != 3) {
+        const double r3 = p.tradeRate * 3 * act;
+        sizeScale = (r3 / (1 + r3) / 3) / (pTrade / stride);
+    }
     if (!l.matched)
         return;
     const double sigma = std::max(0.001, sec.volatility);
@@ -313,6 +321,7 @@ void Session::stepTrade(int i, int s, int stride, double act) {
     double lotsD = l.meanLots * std::exp(0.9 * r.normal() - 0.4) *
                    (1 + 3 * std::abs(px - last) / last /
                             (sigma * std::sqrt(double(stride) / kSessionSeconds) + 1e-9) / 10);
+    lotsD *= sizeScale;
     const bool big = r.chance(0.0015);
     if (big)
         lotsD *= 15;

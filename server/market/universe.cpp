@@ -198,7 +198,7 @@ struct Builder {
                                            : 0;
                 p.beta = rng.uniform(0.7, 1.3);
                 p.industryLoad = rng.uniform(0.5, 1.1);
-                p.turnover = std::clamp(logNormal(cap > 5e10 ? 0.004 : 0.018, 0.55), 0.0008, 0.12);
+                p.turnover = std::clamp(logNormal(cap > 5e10 ? 0.003 : 0.012, 0.55), 0.0008, 0.12);
                 p.tradeRate =
                     std::clamp(logNormal(0.14, 0.6) * (cap > 2e10 ? 2.5 : 1.0), 0.02, 2.0);
                 p.dividendYield = s.eps > 0 ? std::clamp(logNormal(0.012, 0.7), 0.0, 0.06) : 0;
