@@ -11,6 +11,7 @@
 //   veltoquorin-server fastmenu set | fastmenu list                     (JSON array on stdin)
 //   veltoquorin-server release add VERSION URL [--notes TEXT]
 //   veltoquorin-server formula set USER                                  (JSON array on stdin)
+//   veltoquorin-server import DIR            (CSV daily bars and dividends; used on next serve)
 // Every command takes --data DIR (the SQLite file lives there) or --db URL. Texts of
 // notices, news and research items are read from standard input.
 #include <signal.h>
@@ -31,6 +32,12 @@
 #include "server/store/database.h"
 #include "server/store/password.h"
 #include "server/store/publications.h"
+#ifdef VQ_HAVE_MARKET
+#include "server/market/import.h"
+#endif
+#ifdef VQ_HAVE_MARKET_HTTP
+#include "server/market_http/routes.h"
+#endif
 #ifdef VQ_HAVE_QUOTE_SERVICE
 #include "server/market/market.h"
 #include "server/quote/quote_service.h"
@@ -103,6 +110,7 @@ int usage(int code) {
         "  veltoquorin-server fastmenu set | fastmenu list                   (JSON on stdin)\n"
         "  veltoquorin-server release add VERSION URL [--notes TEXT]\n"
         "  veltoquorin-server formula set USER                               (JSON on stdin)\n"
+        "  veltoquorin-server import DIR       (CODE.MARKET.csv daily bars, CODE.MARKET.div.csv)\n"
         "every command: --data DIR or --db URL\n",
         code == 0 ? stdout : stderr);
     return code;
@@ -244,6 +252,12 @@ int serve(const Args& args) {
     }
     std::printf("veltoquorin-server: quotes on tcp://%s:%d, %zu securities\n",
                 options.quoteHost.c_str(), int(quote.port()), market->securities().size());
+#ifdef VQ_HAVE_MARKET_HTTP
+    // Boards, ratings, margin list, breadth and F9/F10/F11 pages from the same market. The
+    // market outlives the HTTP server: http.stop() runs before market->stop().
+    http.addRegistrar(vq::market_http::routes(
+        std::shared_ptr<const vq::market::Market>(market.get(), [](const vq::market::Market*) {})));
+#endif
 #endif
     if (!http.start(&error)) {
         return fail(QString::fromStdString(error));
@@ -453,6 +467,29 @@ int publishCommand(const Args& args) {
 
 }  // namespace
 
+#ifdef VQ_HAVE_MARKET
+// Checks the CSV files of DIR and copies them into the data folder, where the next serve
+// uses them in place of the generated series.
+int importCommand(const Args& args) {
+    if (args.positional.size() < 2 || args.option("data").isEmpty()) {
+        return fail(QStringLiteral("import needs a folder of CSV files and --data DIR"));
+    }
+    const QString dataDir = args.option("data");
+    if (!QDir().mkpath(dataDir)) {
+        return fail(QStringLiteral("cannot create the data folder %1").arg(dataDir));
+    }
+    vq::market::ImportReport report;
+    const bool ok = vq::market::importCsv(args.positional[1].toStdString(),
+                                          QDir(dataDir).absolutePath().toStdString(), report);
+    for (const std::string& e : report.errors) {
+        std::fprintf(stderr, "veltoquorin-server: %s\n", e.c_str());
+    }
+    std::printf("veltoquorin-server: imported %d securities, %d bars, %d dividend rows\n",
+                report.securities, report.bars, report.dividends);
+    return ok ? 0 : 1;
+}
+#endif
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("veltoquorin-server"));
@@ -476,6 +513,11 @@ int main(int argc, char** argv) {
         if (command == QLatin1String("user")) {
             return userCommand(args);
         }
+#ifdef VQ_HAVE_MARKET
+        if (command == QLatin1String("import")) {
+            return importCommand(args);
+        }
+#endif
         for (const char* c :
              {"notice", "news", "research", "pool", "fastmenu", "release", "formula"}) {
             if (command == QLatin1String(c)) {
