@@ -55,6 +55,9 @@ void StockDictionary::onQuoteCodes(QuoteReply* rpl) {
         QSqlDatabase db = QSqlDatabase::contains(QSqlDatabase::defaultConnection)
                               ? QSqlDatabase::database(QSqlDatabase::defaultConnection, false)
                               : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+        // An open connection keeps its file whatever name is set; reopen it on ours.
+        if (db.isOpen() && db.databaseName() != file)
+            db.close();
         db.setDatabaseName(file);
         if (!db.open())
             return;
