@@ -76,6 +76,7 @@ int rowCount() {
 class TestStockDictionary : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void databaseFileInDataFolder();
     void rows_data();
     void rows();
@@ -149,6 +150,11 @@ void TestStockDictionary::secondListReplaces() {
     QCOMPARE(row("600036", 1).pinyin, QString("ZH"));
     // The same code in the other market is another row, left alone.
     QCOMPARE(row("600036", 2).name, QString("同码深市"));
+}
+
+// Every run starts from an empty dictionary (the data folder outlives a run).
+void TestStockDictionary::initTestCase() {
+    QFile::remove(StockDictionary::databaseFile());
 }
 
 void TestStockDictionary::manyRowsOneReply() {
