@@ -433,7 +433,13 @@ void TestLibquote::cancelStops() {
     quote_ctx_set_page(c.ctx, 0, 10);
     request(c.ctx, true);
     quote_ctx_cancel(c.ctx);
-    QTest::qWait(200);
+    // Commands and frames keep their order: once a later request is answered, the cancel
+    // has reached the engine and the service.
+    CtxHolder barrier;
+    QuoteSecurityKey k = stockKey(firstStock());
+    quote_ctx_set_peroid(barrier.ctx, 30);
+    quote_ctx_set_code(barrier.ctx, &k, 1);
+    QCOMPARE(request(barrier.ctx).count, 1u);
     size_t from = replyLog().size();
     fx_->advance(60);
     fx_->advance(60);
