@@ -50,7 +50,9 @@ enum class ClockMode {
 struct Options {
     uint64_t seed = 20240101;
     ClockMode clock = ClockMode::Demo;
-    // Folder for the history cache and imported data; empty keeps everything in memory.
+    // Data folder: imported series (market/import) and the finished days after the
+    // generated history (market/days-SEED-N), so a restart shows the same history. Empty
+    // keeps everything in memory for the life of the process.
     std::string dataDir;
     // Manual clock only: the market time to start at (seconds since 1970 UTC); 0 picks the
     // opening of the last trading day before now.

@@ -6,6 +6,7 @@
 #include "server/market/csv.h"
 #include "server/market/history.h"
 #include "server/market/kline.h"
+#include "server/market/rng.h"
 #include "server/market/session.h"
 #include "server/market/universe.h"
 
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <list>
@@ -53,6 +55,20 @@ std::string readFile(const fs::path& p) {
     return ss.str();
 }
 
+// Written next to the target and renamed over it: a crash never leaves half a file.
+bool writeAtomically(const fs::path& target, const std::string& bytes) {
+    const fs::path tmp = target.string() + ".part";
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), std::streamsize(bytes.size()));
+        if (!out.good())
+            return false;
+    }
+    std::error_code ec;
+    fs::rename(tmp, target, ec);
+    return !ec;
+}
+
 class MarketImpl final : public Market {
 public:
     explicit MarketImpl(const Options& o) : opt_(o) {
@@ -60,10 +76,19 @@ public:
             opt_.clock == ClockMode::Manual && opt_.startTime ? opt_.startTime : wallNow();
         const int today = beijingDate(now);
         day_ = isTradingDay(today) ? today : previousTradingDay(today);
-        const int firstDay = (day_ / 10000 - 8) * 10000 + 101;
-        u_ = buildUniverse(opt_.seed, std::max(50, opt_.aShares), firstDay, day_);
-        gen_ = std::make_unique<HistoryGenerator>(
-            u_, opt_.seed, tradingDaysBetween(firstDay, previousTradingDay(day_)));
+        // The generated history ends at the anchor day. With a data folder the anchor is
+        // fixed at the first start and the days after it are kept on disk, so a restart on
+        // a later day shows the same history, plus the days traded (or filled in) since.
+        int anchor = previousTradingDay(day_);
+        std::map<int, std::vector<Bar>> stored;
+        if (!opt_.dataDir.empty())
+            anchor = openDayStore(anchor, stored);
+        if (opt_.clock == ClockMode::Demo && !stored.empty() && stored.rbegin()->first >= day_)
+            day_ = nextTradingDay(stored.rbegin()->first);  // the demo market goes on
+        const int firstDay = (anchor / 10000 - 8) * 10000 + 101;
+        u_ = buildUniverse(opt_.seed, std::max(50, opt_.aShares), firstDay, nextTradingDay(anchor));
+        gen_ =
+            std::make_unique<HistoryGenerator>(u_, opt_.seed, tradingDaysBetween(firstDay, anchor));
         appended_.resize(u_.securities.size());
         recentVol_.resize(u_.securities.size());
         loadImports();
@@ -85,6 +110,21 @@ public:
         for (const Security& s : u_.securities)
             if (isAggregate(s))
                 pre[size_t(s.index)] = s.basePrice;
+        // Days between the anchor and today: as stored, or filled in (and stored) when the
+        // server did not run that day.
+        for (int d : tradingDaysBetween(nextTradingDay(anchor), previousTradingDay(day_))) {
+            auto it = stored.find(d);
+            std::vector<Bar> bars;
+            if (it != stored.end() && it->second.size() == u_.securities.size()) {
+                bars = std::move(it->second);
+            } else {
+                bars = fillDay(d, pre);
+                storeDay(d, bars);
+            }
+            appendDay(d, bars);
+            for (size_t i = 0; i < bars.size(); ++i)
+                pre[i] = bars[i].close;
+        }
         computeD5(d5);
         session_->startDay(day_, pre, d5);
 
@@ -594,12 +634,21 @@ private:
         }
         {
             std::lock_guard<std::mutex> lock(appendMu_);
-            for (size_t i = 0; i < bars.size(); ++i)
-                appended_[i].push_back(bars[i]);
-            appendedDays_.push_back(day);
             keptMinutes_[day] = std::move(mins);
             while (keptMinutes_.size() > kKeptMinuteDays)
                 keptMinutes_.erase(keptMinutes_.begin());
+        }
+        appendDay(day, bars);
+        storeDay(day, bars);
+        finalized_ = true;
+    }
+
+    void appendDay(int day, const std::vector<Bar>& bars) {
+        {
+            std::lock_guard<std::mutex> lock(appendMu_);
+            for (size_t i = 0; i < bars.size(); ++i)
+                appended_[i].push_back(bars[i]);
+            appendedDays_.push_back(day);
         }
         for (size_t i = 0; i < bars.size(); ++i) {
             auto& rv = recentVol_[i];
@@ -607,7 +656,140 @@ private:
             if (rv.size() > 5)
                 rv.erase(rv.begin());
         }
-        finalized_ = true;
+    }
+
+    // ---- the day store --------------------------------------------------------------------
+    // DATA/market/days-SEED-N/: "anchor" (the last generated day) and one file of day bars
+    // per later trading day. The folder names the seed and universe size, so a server
+    // started with another seed never mixes its days with these.
+    fs::path dayDir() const {
+        return fs::path(opt_.dataDir) / "market" /
+               ("days-" + std::to_string(opt_.seed) + "-" +
+                std::to_string(std::max(50, opt_.aShares)));
+    }
+
+    int openDayStore(int anchor, std::map<int, std::vector<Bar>>& stored) {
+        std::error_code ec;
+        const fs::path dir = dayDir();
+        fs::create_directories(dir, ec);
+        const int saved = std::atoi(readFile(dir / "anchor").c_str());
+        if (saved >= 19900101 && saved <= anchor && isTradingDay(saved)) {
+            anchor = saved;
+        } else {
+            writeAtomically(dir / "anchor", std::to_string(anchor) + "\n");
+        }
+        for (const auto& e : fs::directory_iterator(dir, ec)) {
+            const std::string name = e.path().filename().string();
+            if (name.size() != 12 || name.substr(8) != ".day")
+                continue;
+            const int d = std::atoi(name.c_str());
+            // A real clock never takes a day from its own future (a demo run may have
+            // written some).
+            if (d <= anchor || !isTradingDay(d) || (opt_.clock != ClockMode::Demo && d >= day_))
+                continue;
+            const std::string bytes = readFile(e.path());
+            if (bytes.size() < 8 || (bytes.size() - 8) % sizeof(Bar) != 0 ||
+                bytes.compare(0, 4, "VQD1") != 0)
+                continue;  // damaged or foreign: filled in again
+            std::vector<Bar> bars((bytes.size() - 8) / sizeof(Bar));
+            std::memcpy(static_cast<void*>(bars.data()), bytes.data() + 8,
+                        bars.size() * sizeof(Bar));
+            stored[d] = std::move(bars);
+        }
+        return anchor;
+    }
+
+    void storeDay(int day, const std::vector<Bar>& bars) const {
+        if (opt_.dataDir.empty())
+            return;
+        std::string bytes("VQD1", 4);
+        const uint32_t n = uint32_t(bars.size());
+        bytes.append(reinterpret_cast<const char*>(&n), 4);
+        bytes.append(reinterpret_cast<const char*>(bars.data()), bars.size() * sizeof(Bar));
+        writeAtomically(dayDir() / (std::to_string(day) + ".day"), bytes);
+    }
+
+    // A day the server did not see: every traded security takes one step of the daily
+    // model from its last close; indices and blocks follow their members.
+    std::vector<Bar> fillDay(int day, const std::vector<double>& pre) const {
+        const size_t n = u_.securities.size();
+        std::vector<Bar> bars(n);
+        Rng dayRng(mixKey(opt_.seed, 0x66696c6c, uint64_t(day)));
+        const double marketMove = 0.011 * dayRng.fatTail();
+        std::vector<double> industryMove(64);
+        for (double& g : industryMove)
+            g = 0.012 * dayRng.fatTail();
+        std::vector<double> ret(n, 0);
+        for (const Security& s : u_.securities) {
+            if (isAggregate(s))
+                continue;
+            const SimParams& p = u_.params[size_t(s.index)];
+            Rng r(mixKey(opt_.seed, 0x66696c6c, uint64_t(s.index), uint64_t(day)));
+            const double sigma = std::max(0.001, s.volatility);
+            double x = p.beta * marketMove + sigma * r.fatTail();
+            if (p.industry >= 0)
+                x += p.industryLoad * industryMove[size_t(p.industry) % industryMove.size()];
+            const double lim = s.limitRate();
+            if (lim > 0)
+                x = std::clamp(x, -lim, lim);
+            const double pc = pre[size_t(s.index)];
+            const double up = lim > 0 ? roundTo(pc * (1 + lim), p.tick) : 1e12;
+            const double dn = lim > 0 ? roundTo(pc * (1 - lim), p.tick) : p.tick;
+            const double c = std::clamp(roundTo(pc * (1 + x), p.tick), dn, up);
+            const double o =
+                std::clamp(roundTo(pc * (1 + 0.3 * sigma * r.normal() + 0.25 * x), p.tick), dn, up);
+            const double span = std::abs(r.normal()) * 0.55 * sigma + 0.002;
+            const double u1 = r.uniform();
+            Bar& b = bars[size_t(s.index)];
+            b.time = beijingTime(day, 15, 0);
+            b.open = float(o);
+            b.close = float(c);
+            b.high = float(
+                std::max({o, c, std::min(up, roundTo(std::max(o, c) * (1 + span * u1), p.tick))}));
+            b.low = float(std::min(
+                {o, c, std::max(dn, roundTo(std::min(o, c) * (1 - span * (1 - u1)), p.tick))}));
+            const auto& rv = recentVol_[size_t(s.index)];
+            double avg = 0;
+            for (double v : rv)
+                avg += v;
+            avg = rv.empty() ? double(s.floatShares) * p.turnover : avg / double(rv.size());
+            b.volume = std::max<int64_t>(1, int64_t(avg * (1 + 1.6 * std::abs(x) / sigma) / 2.2 *
+                                                    std::exp(0.3 * r.normal()) / p.lot)) *
+                       p.lot;
+            b.amount = double(b.volume) * (b.open + b.high + b.low + b.close) / 4;
+            ret[size_t(s.index)] = c / pc - 1;
+        }
+        for (const Security& s : u_.securities) {
+            if (!isAggregate(s))
+                continue;
+            double w = 0, wr = 0, wh = 0, wl = 0, wo = 0, vol = 0, amt = 0;
+            for (int m : u_.params[size_t(s.index)].members) {
+                const double pc = pre[size_t(m)];
+                const double wt = double(u_.securities[size_t(m)].floatShares) * pc;
+                const Bar& b = bars[size_t(m)];
+                w += wt;
+                wr += wt * ret[size_t(m)];
+                wo += wt * (b.open / pc - 1);
+                wh += wt * (b.high / pc - 1);
+                wl += wt * (b.low / pc - 1);
+                vol += double(b.volume);
+                amt += b.amount;
+            }
+            const double pc = pre[size_t(s.index)];
+            const double r = w > 0 ? wr / w : 0;
+            const double c = pc * (1 + r), o = pc * (1 + (w > 0 ? wo / w : 0));
+            Bar& b = bars[size_t(s.index)];
+            b.time = beijingTime(day, 15, 0);
+            b.open = float(roundTo(o, 0.01));
+            b.close = float(roundTo(c, 0.01));
+            b.high = float(
+                roundTo(std::max({o, c, pc * (1 + r + 0.6 * ((w > 0 ? wh / w : 0) - r))}), 0.01));
+            b.low = float(
+                roundTo(std::min({o, c, pc * (1 + r + 0.6 * ((w > 0 ? wl / w : 0) - r))}), 0.01));
+            b.volume = int64_t(vol);
+            b.amount = amt;
+        }
+        return bars;
     }
 
     void rollTo(int day) {

@@ -149,5 +149,102 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestImport)
+// The days after the generated history are kept in the data folder: a restart on a later
+// day shows the same history, the days it traded, and fills in the days it missed.
+class TestDayStore : public QObject {
+    Q_OBJECT
+    static Options at(const QString& dir, int day, int hour, uint64_t seed = 3) {
+        Options o;
+        o.seed = seed;
+        o.clock = ClockMode::Manual;
+        o.aShares = 150;
+        o.dataDir = dir.toStdString();
+        o.startTime = beijingTime(day, hour, 0);
+        return o;
+    }
+
+private slots:
+    void restartKeepsHistory() {
+        QTemporaryDir dir;
+        const int stock = 7;
+        std::vector<Bar> first;
+        Quote friday;
+        {
+            auto m = Market::create(at(dir.path(), 20240614, 10));
+            m->advanceTo(beijingTime(20240614, 15, 0));
+            friday = m->snapshot()->quote(stock);
+            first = m->kline(stock, Cycle::Day, 0, 100000).bars;
+        }
+        std::vector<Bar> second;
+        {
+            // Wednesday: Friday as traded, Monday and Tuesday filled in.
+            auto m = Market::create(at(dir.path(), 20240619, 10));
+            second = m->kline(stock, Cycle::Day, 0, 100000).bars;
+            QCOMPARE(second.size(), first.size() + 3);  // Mon, Tue and today's bar
+            for (size_t k = 0; k < first.size(); ++k) {
+                QCOMPARE(second[k].time, first[k].time);
+                QCOMPARE(second[k].close, first[k].close);
+                QCOMPARE(second[k].volume, first[k].volume);
+            }
+            QCOMPARE(beijingDate(second[first.size()].time), 20240617);
+            QCOMPARE(beijingDate(second[first.size() + 1].time), 20240618);
+            QCOMPARE(m->snapshot()->quote(stock).pre_close, second[first.size() + 1].close);
+            QCOMPARE(first.back().close, friday.close);
+            const auto days = m->tradingDays();
+            QCOMPARE(days.back(), 20240618);
+            // Filled days are real bars, indices included.
+            const Bar& mon = second[first.size()];
+            QVERIFY(mon.low <= std::min(mon.open, mon.close) &&
+                    mon.high >= std::max(mon.open, mon.close));
+            QVERIFY(mon.volume > 0);
+            const KLinePage idx = m->kline(m->find("1A0001", 1), Cycle::Day, 0, 3);
+            QCOMPARE(beijingDate(idx.bars[1].time), 20240618);
+            QVERIFY(idx.bars[1].volume > 0);
+        }
+        {
+            // The filled days were stored: a third start sees the same bars.
+            auto m = Market::create(at(dir.path(), 20240619, 9));
+            const auto third = m->kline(stock, Cycle::Day, 0, 100000).bars;
+            QCOMPARE(third.size(), second.size() - 1);  // before the open: no bar of today
+            for (size_t k = 0; k < third.size(); ++k)
+                QCOMPARE(third[k].close, second[k].close);
+        }
+        {
+            // Another seed is another universe: it keeps its own days.
+            auto m = Market::create(at(dir.path(), 20240619, 9, 4));
+            QCOMPARE(m->tradingDays().back(), 20240618);
+            QVERIFY(m->tradingDays().size() != 0);
+        }
+    }
+
+    void damagedDayFileIsFilledAgain() {
+        QTemporaryDir dir;
+        {
+            auto m = Market::create(at(dir.path(), 20240617, 9));
+            m->advanceTo(beijingTime(20240617, 15, 0));
+        }
+        // Break every stored day file.
+        QDir days(dir.path() + "/market/days-3-150");
+        const QStringList files = days.entryList({"*.day"});
+        QCOMPARE(files, QStringList{"20240617.day"});
+        for (const QString& f : files)
+            write(days.filePath(f), "garbage");
+        auto m = Market::create(at(dir.path(), 20240619, 9));
+        QCOMPARE(m->tradingDays().back(), 20240618);
+        QVERIFY(m->kline(3, Cycle::Day, 0, 2).bars.back().close > 0);
+    }
+};
+
+int main(int argc, char** argv) {
+    int rc = 0;
+    {
+        TestImport t;
+        rc |= QTest::qExec(&t, argc, argv);
+    }
+    {
+        TestDayStore t;
+        rc |= QTest::qExec(&t, argc, argv);
+    }
+    return rc;
+}
 #include "tst_import.moc"
