@@ -91,6 +91,8 @@ public:
 
     // ---- Blocks ------------------------------------------------------------------------
     // A preset block, or a block of market 90 by its block id; nullptr for an unknown id.
+    // The category numbers 1010, 1011 and 1016 are blocks too: their members are the BK
+    // securities of that category.
     virtual const BlockInfo* block(int64_t id) const = 0;
     // The blocks of a category (Region, Industry, Concept) in id order; empty otherwise.
     virtual std::vector<int64_t> blocksOfCategory(int category) const = 0;

@@ -590,6 +590,20 @@ struct Builder {
         for (size_t i = 0; i < cons.size(); ++i)
             addBk(601 + int(i), cons[i].text, cons[i].initials, Concept, nullptr, true);
 
+        // A category number asked for as a block lists that category's blocks themselves
+        // (the block monitor ranks the industry blocks as "block 1011").
+        for (int cat : {int(Region), int(Industry), int(Concept)}) {
+            std::vector<int> bks;
+            for (const BlockInfo& b : u.blocks)
+                if (b.category == cat)
+                    bks.push_back(b.security);
+            std::sort(bks.begin(), bks.end());
+            addBlock(cat,
+                     cat == Region     ? "地区板块"
+                     : cat == Industry ? "行业板块"
+                                       : "概念板块",
+                     0, std::move(bks));
+        }
         std::sort(u.blocks.begin(), u.blocks.end(),
                   [](const BlockInfo& a, const BlockInfo& b) { return a.id < b.id; });
         for (BlockInfo& b : u.blocks) {

@@ -123,6 +123,8 @@ private slots:
         QTest::newRow("上海债券") << qint64(preset::ShBond) << "019|122|113" << 1;
         QTest::newRow("深圳债券") << qint64(preset::SzBond) << "101|112|123" << 2;
         QTest::newRow("上证50") << qint64(preset::Sh50) << "600|601|603|605|688" << 1;
+        QTest::newRow("行业板块 as a block") << qint64(Industry) << "BK" << 90;
+        QTest::newRow("概念板块 as a block") << qint64(Concept) << "BK" << 90;
         QTest::newRow("沪深300") << qint64(preset::Hs300)
                                  << "600|601|603|605|688|000|001|002|003|300|301" << 0;
     }
