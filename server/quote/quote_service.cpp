@@ -266,7 +266,16 @@ private:
                     return;
                 }
                 PushState fresh;
-                if (r.action == vqp::Action::Subscribe) {
+                if (r.action == vqp::Action::Subscribe && !s.subs.count(r.id) &&
+                    s.subs.size() >= options_.maxSubscriptions) {
+                    vqp::ErrorMsg e;
+                    e.id = r.id;
+                    if (!vqp::replyKindOf(r.type, r.period, e.kind))
+                        e.kind = vqp::ReplyKind(0);
+                    e.code = vqp::ErrorCode::Overloaded;
+                    e.text = "too many subscriptions";
+                    vqp::encodeError(e, s.out);
+                } else if (r.action == vqp::Action::Subscribe) {
                     Subscription& sub = s.subs[r.id];
                     sub.request = r;
                     sub.state = PushState();

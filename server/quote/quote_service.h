@@ -27,6 +27,8 @@ struct ServiceOptions {
     // terminal receives the latest state when it catches up, never an ever-growing queue.
     size_t maxPendingBytes = 8u * 1024u * 1024u;
     int maxSessions = 256;
+    // Live subscriptions of one session; a terminal needs a few dozen.
+    size_t maxSubscriptions = 4096;
 };
 
 class QuoteService {

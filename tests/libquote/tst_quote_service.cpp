@@ -140,6 +140,7 @@ private slots:
     void hostileFrames_data();
     void hostileFrames();
     void slowReaderBounded();
+    void subscriptionLimit();
 
 private:
     int stock() const;
@@ -411,6 +412,30 @@ void TestQuoteService::slowReaderBounded() {
     QVERIFY(fast.readFrame(vqp::Msg::Reply));
     market_->advanceTo(market_->snapshot()->time + 600);
     QVERIFY(fast.readFrame(vqp::Msg::Reply));
+}
+
+// One session cannot make the service hold an unlimited number of subscriptions.
+void TestQuoteService::subscriptionLimit() {
+    RawClient c(service_->port());
+    c.hello();
+    vqp::Request r;
+    r.action = vqp::Action::Subscribe;
+    r.period = vqp::PeriodDay;
+    r.codes = {keyOf(*market_->security(stock()))};
+    r.pageSize = 1;
+    std::string all;
+    const uint32_t limit = uint32_t(vq::quote::ServiceOptions().maxSubscriptions);
+    for (uint32_t id = 1; id <= limit + 1; ++id) {
+        r.id = id;
+        vqp::encodeRequest(r, all);
+    }
+    c.send(all);
+    vqp::Frame f;
+    QVERIFY(c.readFrame(vqp::Msg::Error, &f));
+    vqp::ErrorMsg e;
+    QVERIFY(vqp::decodeError(f.body, e));
+    QCOMPARE(e.id, limit + 1);
+    QCOMPARE(int(e.code), int(vqp::ErrorCode::Overloaded));
 }
 
 QTEST_GUILESS_MAIN(TestQuoteService)
