@@ -6,6 +6,8 @@
 #include <QJsonObject>
 #include <QtTest>
 
+extern "C" int vq_c_api_check(void);
+
 namespace {
 QJsonObject dumpOf(QuoteCtx* c) {
     return QJsonDocument::fromJson(QByteArray(quote_ctx_dump(c))).object();
@@ -50,6 +52,7 @@ void TestLibquoteContext::versionCheck_data() {
 }
 
 void TestLibquoteContext::versionCheck() {
+    QVERIFY(vq_c_api_check() != 0);  // the same answer through a C caller
     QFETCH(int, major);
     QFETCH(int, minor);
     QFETCH(int, patch);
