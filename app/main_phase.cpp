@@ -35,13 +35,15 @@ void runMainPhase(SingleApplication& app, const QString& dataDir) {
     // Formula registry: the saved parameters of "index.param".
     formula::FormulaService::instance().loadParams(dataDir + QStringLiteral("/index.param"));
 
-    // Quote engine: its thread starts (reading "url.quote" itself), the reference files
+    // Quote engine: the security dictionary exists first (the engine sends the code list
+    // right after it connects, and a list sent before anyone listens would be lost); then
+    // the engine thread starts, reading "url.quote" itself, and the reference files
     // "board.json", "stock_rzrq.json" and "stock_rating.json" are handed to it while it
-    // connects, and the security dictionary is created.
+    // connects.
+    StockDictionary::instance();
     QuoteEngineThread quoteEngine;
     quoteEngine.start([] { return QBaseService().getServerAddressValue(QStringLiteral("url.quote")); });
     loadQuoteReferenceFiles(dataDir);
-    StockDictionary::instance();
 
     QmlPhase phase(dataDir, QUrl(QStringLiteral("qrc:/qml/main.qml")));
     phase.load();
