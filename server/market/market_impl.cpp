@@ -284,7 +284,10 @@ public:
             return md;
         const std::vector<Bar> daily = dailyBars(i, false);
         const size_t d = size_t(it - dayList.begin());
-        const std::vector<Bar> bars = historyMinuteBars(i, want, daily, d);
+        std::vector<float> leads;
+        const bool aggregate = isAggregate(u_.securities[size_t(i)]);
+        const std::vector<Bar> bars =
+            historyMinuteBars(i, want, daily, d, aggregate ? &leads : nullptr);
         md.tradingDay = want;
         md.preClose = d > 0 ? daily[d - 1].close : daily[d].open;
         double cv = 0, ca = 0;
@@ -298,6 +301,8 @@ public:
             cv += double(b.volume);
             ca += b.amount;
             p.avgPrice = avg && cv > 0 ? float(ca / cv) : 0;
+            if (aggregate && size_t(&b - bars.data()) < leads.size())
+                p.avgPrice = leads[size_t(&b - bars.data())];
             md.points.push_back(p);
         }
         return md;
@@ -519,6 +524,17 @@ private:
         return days;
     }
 
+    static std::vector<float> leadsOf(const std::vector<MinuteBar>& mins, float pre) {
+        std::vector<float> out;
+        float last = pre;
+        for (const MinuteBar& m : mins) {
+            if (m.traded && m.lead > 0)
+                last = m.lead;
+            out.push_back(last);
+        }
+        return out;
+    }
+
     static std::vector<Bar> toBars(const std::vector<MinuteBar>& mins, int day, double pre,
                                    size_t upTo) {
         std::vector<Bar> out;
@@ -573,8 +589,24 @@ private:
         md.tradingDay = day_.load();
         const std::vector<Bar> bars = todayMinuteBars(i);
         const bool avg = !isAggregate(u_.securities[size_t(i)]);
+        std::vector<float> leads;
+        if (!avg) {
+            std::lock_guard<std::mutex> lock(l.mu);
+            leads = leadsOf(l.minutes, float(l.pre));
+        }
         double cv = 0, ca = 0;
         for (const Bar& b : bars) {
+            const size_t k = size_t(&b - bars.data());
+            if (!avg && k < leads.size()) {
+                MinutePoint p;
+                p.time = b.time;
+                p.price = b.close;
+                p.volume = b.volume;
+                p.amount = b.amount;
+                p.avgPrice = leads[k];
+                md.points.push_back(p);
+                continue;
+            }
             MinutePoint p;
             p.time = b.time;
             p.price = b.close;
@@ -590,19 +622,38 @@ private:
 
     // Minute bars of a past day: kept from the live session if it ran in this process,
     // otherwise drawn from the day bar.
-    std::vector<Bar> historyMinuteBars(int i, int day, const std::vector<Bar>& daily,
-                                       size_t d) const {
+    // For an index or a block, `leads` receives the leading index of each minute.
+    std::vector<Bar> historyMinuteBars(int i, int day, const std::vector<Bar>& daily, size_t d,
+                                       std::vector<float>* leads = nullptr) const {
         {
             std::lock_guard<std::mutex> lock(appendMu_);
             auto it = keptMinutes_.find(day);
             if (it != keptMinutes_.end()) {
                 const double pre = d > 0 ? daily[d - 1].close : daily[d].open;
-                return toBars(it->second[size_t(i)], day, daily[d].open > 0 ? daily[d].open : pre,
+                const auto& mins = it->second[size_t(i)];
+                if (leads)
+                    *leads = leadsOf(mins, float(pre));
+                return toBars(mins, day, daily[d].open > 0 ? daily[d].open : pre,
                               session::kMinutes);
             }
         }
         const float pre = d > 0 ? daily[d - 1].close : daily[d].open;
         const MinuteDay md = gen_->minuteLine(i, day, daily[d], pre);
+        if (leads) {
+            // No members' minutes for a generated day: the leading index runs a little
+            // ahead of the weighted one, as small members swing more, and wanders around it.
+            Rng r(mixKey(opt_.seed, 0x6c656164, uint64_t(i), uint64_t(day)));
+            leads->clear();
+            double w = 0;
+            const size_t n = md.points.size();
+            for (size_t k = 0; k < n; ++k) {
+                w += r.normal();
+                const double bridge = w * std::sin(3.14159265 * double(k + 1) / double(n + 1));
+                const double px = md.points[k].price;
+                leads->push_back(float(
+                    roundTo(pre * (1 + 1.15 * (px / pre - 1)) * (1 + 0.0004 * bridge), 0.01)));
+            }
+        }
         std::vector<Bar> out;
         out.reserve(md.points.size());
         float prev = daily[d].open;

@@ -134,6 +134,7 @@ void Session::startDay(int day, const std::vector<double>& preClose,
         Live& l = *live_[size_t(a)];
         std::lock_guard<std::mutex> lock(l.mu);
         l.capNow = l.capPre = 0;
+        l.sumReturn = 0;
         l.rise = l.fall = 0;
         l.members = int(u_.params[size_t(a)].members.size());
         l.flat = l.members;
@@ -499,6 +500,8 @@ void Session::updateAggregates(int s) {
             Live& g = *live_[size_t(a)];
             std::lock_guard<std::mutex> lock(g.mu);
             g.capNow += fl * (last - before);
+            if (pre > 0)
+                g.sumReturn += (last - before) / pre;
             if (stBefore != stNow) {
                 (stBefore > 0 ? g.rise : stBefore < 0 ? g.fall : g.flat) -= 1;
                 (stNow > 0 ? g.rise : stNow < 0 ? g.fall : g.flat) += 1;
@@ -541,6 +544,7 @@ void Session::updateAggregates(int s) {
             b.high = std::max(b.high, float(v));
             b.low = std::min(b.low, float(v));
             b.close = float(v);
+            b.lead = float(roundTo(g.pre * (1 + g.sumReturn / std::max(1, g.members)), 0.01));
             // Minute volume: the day's volume so far minus what earlier minutes hold.
             if (m != g.minute) {
                 int64_t before = 0;
@@ -694,7 +698,12 @@ void Session::fillQuote(Quote& q, int i, int64_t time) const {
     q.committee =
         bidSum + askSum > 0 ? float(double(bidSum - askSum) / double(bidSum + askSum)) : 0;
     q.committee_diff = bidSum - askSum;
-    q.avg_price = l.vol > 0 && !isAggregate(s) ? float(l.amount / double(l.vol)) : 0;
+    if (isAggregate(s))
+        q.avg_price = l.matched
+                          ? float(roundTo(l.pre * (1 + l.sumReturn / std::max(1, l.members)), 0.01))
+                          : 0;
+    else
+        q.avg_price = l.vol > 0 ? float(l.amount / double(l.vol)) : 0;
     if (traded) {
         const double ago1 = priceAgo(l, sod, 1), ago5 = priceAgo(l, sod, 5);
         q.speed = ago1 > 0 ? float(close / ago1 - 1) : 0;

@@ -24,6 +24,9 @@ struct MinuteBar {
     int64_t volume = 0;
     double amount = 0;
     bool traded = false;
+    // Indices and blocks: the leading index (equal-weighted members) at the minute's end,
+    // drawn where a stock has its average price.
+    float lead = 0;
 };
 
 // 16 bytes a tick: a busy day of the whole market stays around a hundred megabytes.
@@ -62,6 +65,7 @@ struct Live {
     // Indices and blocks: the sums their value is made of.
     double capNow = 0, capPre = 0;
     int rise = 0, fall = 0, flat = 0, members = 0;
+    double sumReturn = 0;   // members' changes added up: the equal-weighted (leading) index
     int minute = -1;        // minute bar the totals below belong to
     int64_t volBefore = 0;  // day volume before that minute
     double amountBefore = 0;

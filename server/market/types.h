@@ -103,7 +103,7 @@ struct Bar {
 struct MinutePoint {
     int64_t time = 0;  // end of the minute
     float price = 0;
-    float avgPrice = 0;  // 0 for indices and blocks (no average price line)
+    float avgPrice = 0;  // stocks: average price; indices and blocks: the leading index
     int64_t volume = 0;
     double amount = 0;
 };

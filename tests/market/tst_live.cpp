@@ -414,6 +414,17 @@ private slots:
         QCOMPARE(byDate.points.back().price, byTime.points.back().price);
         const KLinePage day = m_->kline(i, Cycle::Day, 1, 1);
         QCOMPARE(byDate.points.back().price, day.bars.back().close);
+        // An index draws its leading (equal-weighted) index where a stock has its average:
+        // close to the index, never zero, today and on past days.
+        for (const MinuteDay* md : {&byDate, &byTime}) {
+            for (const MinutePoint& p : md->points)
+                QVERIFY(p.avgPrice > 0 && std::abs(p.avgPrice / p.price - 1) < 0.05);
+        }
+        const MinuteDay today = m_->minutes(i, 0);
+        QVERIFY(!today.points.empty());
+        for (const MinutePoint& p : today.points)
+            QVERIFY(p.avgPrice > 0 && std::abs(p.avgPrice / p.price - 1) < 0.05);
+        QCOMPARE(m_->snapshot()->quote(i).avg_price, today.points.back().avgPrice);
     }
 
     void fullDayRollAndAlerts() {
