@@ -37,6 +37,7 @@ constexpr int kAuctionMatch = 9 * 3600 + 25 * 60;
 constexpr int kMorningOpen = 9 * 3600 + 30 * 60;
 constexpr int kMorningClose = 11 * 3600 + 30 * 60;
 constexpr int kAfternoonOpen = 13 * 3600;
+constexpr int kClosingAuction = 14 * 3600 + 57 * 60;  // closing call auction, matched at 15:00
 constexpr int kClose = 15 * 3600;
 constexpr int kMinutes = 240;
 }  // namespace session

@@ -162,8 +162,10 @@ Phase Session::phase() const {
         return Phase::Continuous;
     if (second_ < kAfternoonOpen)
         return Phase::Break;
-    if (second_ < kClose)
+    if (second_ < kClosingAuction)
         return Phase::Continuous;
+    if (second_ < kClose)
+        return Phase::CallAuction;
     return Phase::AfterClose;
 }
 
@@ -208,6 +210,14 @@ void Session::runTo(int target, int stride) {
             continue;
         }
         stepMarket(s);
+        if (s > kClosingAuction) {
+            for (int i : traded_)
+                if ((s + i) % stride == 0 || s == kClose)
+                    stepClosingAuction(i, s, s == kClose);
+            if (s % 3 == 0 || s == target)
+                updateAggregates(s);
+            continue;
+        }
         const double act = activity(s);
         for (int i : traded_)
             if ((s + i) % stride == 0)
@@ -261,9 +271,57 @@ void Session::match(int i, int s) {
     // The auction price becomes the new reference of the idiosyncratic walk.
     l.x = 0;
     l.gap = std::log(px / l.pre);
+    l.auctionVol = 0;  // the closing auction collects its own orders
     lock.unlock();
     record(i, l, s, px, lots, 'N');
     std::lock_guard<std::mutex> lock2(l.mu);
+    rebuildBook(i, l, 'N');
+}
+
+// The closing auction: orders collect at one indicative price that follows the security's
+// fair value; at 15:00 they trade at once and that trade makes the close.
+void Session::stepClosingAuction(int i, int s, bool matchNow) {
+    Live& l = *live_[size_t(i)];
+    if (!l.matched)
+        return;
+    const SimParams& p = u_.params[size_t(i)];
+    const Security& sec = u_.securities[size_t(i)];
+    Rng& r = rng_[size_t(i)];
+    const double sigma = std::max(0.001, sec.volatility);
+    const int elapsed = std::max(1, s - std::max(l.xSecond, session::kMorningOpen));
+    l.x += sigma * std::sqrt(double(elapsed) / kSessionSeconds) * r.fatTail();
+    l.xSecond = s;
+    double f = l.gap + l.x + p.beta * marketLevel_ + l.jump;
+    if (p.industry >= 0)
+        f += p.industryLoad * industryLevel_[size_t(p.industry)];
+    // The close stays near the last trade: the auction moves it by a fraction of the way
+    // to the fair value.
+    double px = roundTo(l.last + 0.3 * (l.pre * std::exp(f) - l.last), p.tick);
+    if (l.up > 0)
+        px = std::clamp(px, l.down, l.up);
+    px = std::max(px, p.tick);
+    {
+        std::lock_guard<std::mutex> lock(l.mu);
+        l.auctionPx = px;
+        l.auctionVol += int64_t(std::max(1.0, l.meanLots * r.uniform(0.5, 2.5))) * p.lot;
+        for (int k = 0; k < 5; ++k) {
+            l.bidPx[k] = l.askPx[k] = 0;
+            l.bidVol[k] = l.askVol[k] = 0;
+        }
+        l.bidPx[0] = l.askPx[0] = px;
+        l.bidVol[0] = l.askVol[0] = l.auctionVol;
+    }
+    if (!matchNow) {
+        if (!dirty_[size_t(i)]) {
+            dirty_[size_t(i)] = 1;
+            dirtyList_.push_back(i);
+        }
+        return;
+    }
+    const int64_t lots = std::max<int64_t>(1, l.auctionVol / p.lot);
+    record(i, l, s, px, lots, 'N');
+    std::lock_guard<std::mutex> lock(l.mu);
+    l.auctionVol = 0;
     rebuildBook(i, l, 'N');
 }
 

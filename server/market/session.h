@@ -106,6 +106,7 @@ private:
     void stepMarket(int second);
     void stepAuction(int i, int second);
     void match(int i, int second);
+    void stepClosingAuction(int i, int second, bool matchNow);
     void stepTrade(int i, int second, int stride, double activity);
     void rebuildBook(int i, Live& l, char lastDir);
     void record(int i, Live& l, int second, double price, int64_t lots, char dir);

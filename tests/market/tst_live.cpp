@@ -440,8 +440,21 @@ private slots:
         }();
         QVERIFY(stock >= 0);
         QCOMPARE(m->snapshot()->quote(stock).vol, int64_t(0));  // the auction has not matched
+        // The closing auction: no trades from 14:57, one at 15:00 that makes the close.
+        m->advanceTo(beijingTime(kDay, 14, 57));
+        const uint32_t ticksAt1457 = m->ticks(stock, -1, 1).total;
+        m->advanceTo(beijingTime(kDay, 14, 59));
+        QCOMPARE(m->snapshot()->phase, Phase::CallAuction);
+        QCOMPARE(m->ticks(stock, -1, 1).total, ticksAt1457);
+        const Quote auction = m->snapshot()->quote(stock);
+        QCOMPARE(auction.bid_price[0], auction.ask_price[0]);
         m->advanceTo(beijingTime(kDay, 15, 0));
         const SnapshotPtr close = m->snapshot();
+        const TickPage closing = m->ticks(stock, -1, 1);
+        QCOMPARE(closing.total, ticksAt1457 + 1);
+        QCOMPARE(beijingSecondOfDay(closing.ticks.back().time), 15 * 3600);
+        QCOMPARE(closing.ticks.back().direction, 'N');
+        QCOMPARE(closing.ticks.back().price, close->quote(stock).close);
         QCOMPARE(close->phase, Phase::AfterClose);
         const Quote last = close->quote(stock);
         const size_t barsBefore = m->kline(stock, Cycle::Day, 0, 100000).bars.size();
