@@ -156,8 +156,9 @@ int Engine::run(const QuoteEngineSettings* settings, QuoteReplyCallback callback
         std::lock_guard<std::mutex> lock(mutex_);
         if (running_)
             return -1;
+        // stop_ is not cleared here: a shutdown asked for before the engine thread got this
+        // far (a main window that failed to load) must still end this run.
         running_ = true;
-        stop_ = false;
     }
     callback_ = callback;
     host_ = host;
@@ -250,6 +251,7 @@ int Engine::run(const QuoteEngineSettings* settings, QuoteReplyCallback callback
     {
         std::lock_guard<std::mutex> lock(mutex_);
         running_ = false;
+        stop_ = false;
         rest.swap(queue_);
         for (Command& c : rest)
             if (c.kind == Command::Release)

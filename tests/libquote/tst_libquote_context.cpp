@@ -6,6 +6,9 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include <atomic>
+#include <thread>
+
 extern "C" int vq_c_api_check(void);
 
 namespace {
@@ -36,7 +39,32 @@ private slots:
     void blockIds_data();
     void blockIds();
     void badDocumentsKeepOld();
+    void shutdownBeforeRun();
 };
+
+// The GUI thread may ask for the shutdown before the engine thread has even entered
+// quote_engine_run; that run must end at once instead of running forever.
+void TestLibquoteContext::shutdownBeforeRun() {
+    quote_engine_shutdown();
+    QuoteServerEntry e{"tcp://127.0.0.1:9", "none", "tcp"};
+    QuoteEngineSettings s{0, "", &e, 0};
+    static int replies = 0;
+    auto cb = [](void*, QuoteReply*) { ++replies; };
+    std::atomic<bool> done{false};
+    std::thread t([&] {
+        QCOMPARE(quote_engine_run(&s, cb), 0);
+        done = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 5000);
+    t.join();
+    QCOMPARE(replies, 0);
+    // Settings without a server are refused.
+    QuoteEngineSettings none{0, "", nullptr, 0};
+    QCOMPARE(quote_engine_run(&none, cb), -1);
+    QuoteServerEntry bad{"no port here", "x", "tcp"};
+    QuoteEngineSettings badSettings{0, "", &bad, 0};
+    QCOMPARE(quote_engine_run(&badSettings, cb), -1);
+}
 
 void TestLibquoteContext::versionCheck_data() {
     QTest::addColumn<int>("major");
