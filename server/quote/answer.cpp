@@ -273,7 +273,15 @@ bool Answerer::kline(const vqp::Request& r, PushState& st, bool initial, std::st
     if (version == st.version)
         return false;
     st.version = version;
-    market::KLinePage page = market_.kline(idx, cycle, 0, 16, adjust);
+    // Usually one or two bars are new; a session that skipped rounds (a slow reader) may
+    // need more, back to the last bar it was sent, so its series has no gap.
+    market::KLinePage page;
+    for (int64_t rows = 16;; rows *= 4) {
+        page = market_.kline(idx, cycle, 0, rows, adjust);
+        if (page.bars.empty() || page.bars.front().time <= st.lastTime ||
+            int64_t(page.bars.size()) < rows || rows >= kMaxKLineRows)
+            break;
+    }
     if (page.bars.empty())
         return false;
     vqp::KLineBlock b;

@@ -134,6 +134,7 @@ private slots:
     void quietMarketNoPush();
     void klinePushCarriesNewestBars();
     void minutePushContinues();
+    void klinePushAfterLongGap();
     void pageBeyondEndClamped();
     void badHello_data();
     void badHello();
@@ -239,6 +240,32 @@ void TestQuoteService::klinePushCarriesNewestBars() {
     QVERIFY(b.points.size() >= 2 && b.points.size() <= 5);
     QCOMPARE(b.points.front().time, lastSent);
     QVERIFY(b.points.back().time > lastSent);
+}
+
+// A subscription that was not answered for a long while (its terminal read slowly) gets
+// every bar since the last one it was sent, not just the newest few.
+void TestQuoteService::klinePushAfterLongGap() {
+    vq::quote::Answerer a(*market_);
+    vqp::Request r;
+    r.period = vqp::Period1Min;
+    r.codes = {keyOf(*market_->security(stock()))};
+    r.pageSize = 10;
+    vq::quote::PushState st;
+    std::string out;
+    QVERIFY(a.answer(r, st, true, out));
+    const int64_t lastSent = st.lastTime;
+    market_->advanceTo(market_->snapshot()->time + 25 * 60);
+    out.clear();
+    QVERIFY(a.answer(r, st, false, out));
+    vqp::ReplyHeader h;
+    vqp::Reader* rd = nullptr;
+    std::string body;
+    QVERIFY(decodeBody(out, h, &rd, body));
+    vqp::KLineBlock b;
+    QVERIFY(vqp::decodeKLine(*rd, b));
+    delete rd;
+    QCOMPARE(b.points.front().time, lastSent);
+    QVERIFY2(b.points.size() >= 25, qPrintable(QString::number(b.points.size())));
 }
 
 void TestQuoteService::minutePushContinues() {
@@ -410,7 +437,7 @@ void TestQuoteService::slowReaderBounded() {
     vqp::encodeRequest(r, s);
     fast.send(s);
     QVERIFY(fast.readFrame(vqp::Msg::Reply));
-    market_->advanceTo(market_->snapshot()->time + 600);
+    market_->advanceTo(market_->snapshot()->time + 300);
     QVERIFY(fast.readFrame(vqp::Msg::Reply));
 }
 
