@@ -227,8 +227,11 @@ struct Builder {
         }
     }
 
+    int aShareCount = 0;
+
     void buildBShares() {
         const int nStocks = int(u.securities.size());
+        aShareCount = nStocks;
         for (int i = 0; i < 90; ++i) {
             const bool sh = i < 45;
             // Copied, not referenced: adding a security may move the vector.
@@ -333,7 +336,8 @@ struct Builder {
     std::vector<int> etfs;
 
     void buildBonds() {
-        const int nStocks = int(u.securities.size());
+        // Bonds are issued by the A-share companies, which come first in the list.
+        const int nStocks = aShareCount;
         for (int i = 0; i < 320; ++i) {
             const bool sh = i % 2 == 0;
             const int kind = rng.range(0, 9);  // 0-1 treasury, 2-4 corporate, 5-9 convertible
@@ -355,11 +359,12 @@ struct Builder {
                 const Security& like = u.securities[size_t(rng.range(0, nStocks - 1))];
                 char nm[48];
                 const int year = rng.range(17, 24);
+                const int series = rng.range(1, 3);
                 std::snprintf(nm, sizeof nm, "%02d%s%02d", year, like.name.substr(0, 6).c_str(),
-                              rng.range(1, 3));
+                              series);
                 s.name = nm;
-                s.pinyin = std::to_string(year) + like.pinyin.substr(0, 2) + "0" +
-                           std::to_string(rng.range(1, 3));
+                s.pinyin =
+                    std::to_string(year) + like.pinyin.substr(0, 2) + "0" + std::to_string(series);
                 s.basePrice = std::round(logNormal(100, 0.03) * 1000) / 1000;
                 s.volatility = 0.003;
             } else {
@@ -372,7 +377,9 @@ struct Builder {
                 p.convertible = true;
                 p.industry = u.params[size_t(like.index)].industry;
             }
-            if (u.byKey.count(Universe::key(code, sh ? Shanghai : Shenzhen)))
+            // One code, and one bond of each name (a company has one convertible at a time).
+            if (u.byKey.count(Universe::key(code, sh ? Shanghai : Shenzhen)) ||
+                !usedNames.insert(s.name).second)
                 continue;
             s.code = code;
             s.market = sh ? Shanghai : Shenzhen;

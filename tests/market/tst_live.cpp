@@ -74,6 +74,15 @@ private slots:
                 QVERIFY(std::isupper(static_cast<unsigned char>(c)) ||
                         std::isdigit(static_cast<unsigned char>(c)));
             QCOMPARE(m_->find(s.code, s.market), s.index);
+            // Digits in a name are typed as digits: "21国债05" is found with "21GZ05".
+            auto digits = [](const std::string& t) {
+                std::string d;
+                for (char c : t)
+                    if (c >= '0' && c <= '9')
+                        d += c;
+                return d;
+            };
+            QVERIFY2(digits(s.name) == digits(s.pinyin), (s.name + " " + s.pinyin).c_str());
             if (s.type == SecType::Stock) {
                 QVERIFY(names.insert(s.name).second);
                 QVERIFY(s.industry && s.region && s.concepts.size() >= 2);
