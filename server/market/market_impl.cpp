@@ -83,12 +83,21 @@ public:
         std::map<int, std::vector<Bar>> stored;
         if (!opt_.dataDir.empty())
             anchor = openDayStore(anchor, stored);
-        if (opt_.clock == ClockMode::Demo && !stored.empty() && stored.rbegin()->first >= day_)
-            day_ = nextTradingDay(stored.rbegin()->first);  // the demo market goes on
         const int firstDay = (anchor / 10000 - 8) * 10000 + 101;
         u_ = buildUniverse(opt_.seed, std::max(50, opt_.aShares), firstDay, nextTradingDay(anchor));
         gen_ =
             std::make_unique<HistoryGenerator>(u_, opt_.seed, tradingDaysBetween(firstDay, anchor));
+        // Stored days belong to the universe they were written with: one made by another
+        // version of the generator is filled in again rather than read into the wrong
+        // securities.
+        fingerprint_ = 1469598103934665603ull;
+        for (const Security& sec : u_.securities)
+            for (char c : sec.code + char('0' + sec.market))
+                fingerprint_ = (fingerprint_ ^ uint8_t(c)) * 1099511628211ull;
+        for (auto it = stored.begin(); it != stored.end();)
+            it = storedPrint_[it->first] == fingerprint_ ? std::next(it) : stored.erase(it);
+        if (opt_.clock == ClockMode::Demo && !stored.empty() && stored.rbegin()->first >= day_)
+            day_ = nextTradingDay(stored.rbegin()->first);  // the demo market goes on
         appended_.resize(u_.securities.size());
         recentVol_.resize(u_.securities.size());
         loadImports();
@@ -739,13 +748,20 @@ private:
             if (d <= anchor || !isTradingDay(d) || (opt_.clock != ClockMode::Demo && d >= day_))
                 continue;
             const std::string bytes = readFile(e.path());
-            if (bytes.size() < 8 || (bytes.size() - 8) % sizeof(Bar) != 0 ||
-                bytes.compare(0, 4, "VQD1") != 0)
-                continue;  // damaged or foreign: filled in again
-            std::vector<Bar> bars((bytes.size() - 8) / sizeof(Bar));
-            std::memcpy(static_cast<void*>(bars.data()), bytes.data() + 8,
+            uint32_t n = 0;
+            uint64_t print = 0;
+            if (bytes.size() >= kDayHeader) {
+                std::memcpy(&n, bytes.data() + 4, 4);
+                std::memcpy(&print, bytes.data() + 8, 8);
+            }
+            if (bytes.size() < kDayHeader || bytes.compare(0, 4, "VQD2") != 0 ||
+                bytes.size() != kDayHeader + size_t(n) * sizeof(Bar))
+                continue;  // damaged or of an older layout: filled in again
+            std::vector<Bar> bars(n);
+            std::memcpy(static_cast<void*>(bars.data()), bytes.data() + kDayHeader,
                         bars.size() * sizeof(Bar));
             stored[d] = std::move(bars);
+            storedPrint_[d] = print;
         }
         return anchor;
     }
@@ -753,9 +769,10 @@ private:
     void storeDay(int day, const std::vector<Bar>& bars) const {
         if (opt_.dataDir.empty())
             return;
-        std::string bytes("VQD1", 4);
+        std::string bytes("VQD2", 4);
         const uint32_t n = uint32_t(bars.size());
         bytes.append(reinterpret_cast<const char*>(&n), 4);
+        bytes.append(reinterpret_cast<const char*>(&fingerprint_), 8);
         bytes.append(reinterpret_cast<const char*>(bars.data()), bars.size() * sizeof(Bar));
         writeAtomically(dayDir() / (std::to_string(day) + ".day"), bytes);
     }
@@ -968,6 +985,9 @@ private:
     std::map<int, std::vector<std::vector<MinuteBar>>> keptMinutes_;
     std::vector<std::vector<double>> recentVol_;  // writer only
 
+    uint64_t fingerprint_ = 0;                // of the universe, kept with each stored day
+    std::map<int, uint64_t> storedPrint_;     // start-up only
+    static constexpr size_t kDayHeader = 16;  // "VQD2", bar count, universe fingerprint
     std::atomic<int> day_{0};
     std::atomic<int> second_{0};
     std::atomic<bool> finalized_{false};
