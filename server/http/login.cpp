@@ -4,6 +4,9 @@
 // login window shows; a wrong password and an unknown name get the same text and the same
 // time, so the answer does not tell which names exist. Five failures for one name within the
 // throttle window lock that name, whatever password comes next, until the lock ends.
+#include <condition_variable>
+#include <mutex>
+
 #include "server/http/services.h"
 #include "server/store/database.h"
 #include "server/store/password.h"
@@ -11,6 +14,40 @@
 namespace vq::http {
 
 namespace {
+
+// Each Argon2id check takes 64 MiB for a moment; a burst of logins on every pool thread at
+// once would take a gigabyte. A few at a time keeps memory bounded; the rest wait briefly.
+constexpr int kHashSlots = 4;
+std::mutex hashMutex;
+std::condition_variable hashFree;
+int hashBusy = 0;
+
+class HashSlot {
+public:
+    HashSlot() {
+        std::unique_lock<std::mutex> lock(hashMutex);
+        hashFree.wait(lock, [] { return hashBusy < kHashSlots; });
+        ++hashBusy;
+    }
+    ~HashSlot() {
+        {
+            std::lock_guard<std::mutex> lock(hashMutex);
+            --hashBusy;
+        }
+        hashFree.notify_one();
+    }
+    HashSlot(const HashSlot&) = delete;
+    HashSlot& operator=(const HashSlot&) = delete;
+};
+
+bool checkPassword(const std::optional<store::User>& user, const QString& password) {
+    const HashSlot slot;
+    if (user) {
+        return store::verifyPassword(user->passwordHash, password);
+    }
+    store::verifyDummy(password);
+    return false;
+}
 
 QJsonObject refused(const QString& info) {
     return QJsonObject{{QStringLiteral("result"), QStringLiteral("false")},
@@ -41,13 +78,7 @@ void registerLogin(Router& router, Services& services) {
             return;
         }
         const std::optional<store::User> user = accounts.byName(name);
-        bool ok = false;
-        if (user) {
-            ok = store::verifyPassword(user->passwordHash, password);
-        } else {
-            store::verifyDummy(password);
-        }
-        if (!ok) {
+        if (!checkPassword(user, password)) {
             if (accounts.recordFailure(name, store::nowSeconds(), policy)) {
                 sendJson(res, refused(lockText(policy.lockSeconds)));
             } else {

@@ -50,7 +50,8 @@ class CliTest : public QObject {
         p.setProcessChannelMode(QProcess::SeparateChannels);
         p.start(QStringLiteral(VQ_SERVER_PATH),
                 QStringList{"serve", "--data", dir_.path(), "--http",
-                            QStringLiteral("127.0.0.1:%1").arg(port)} +
+                            QStringLiteral("127.0.0.1:%1").arg(port), "--quote",
+                            QStringLiteral("127.0.0.1:%1").arg(freePort())} +
                     extra);
         QByteArray out;
         for (int i = 0; i < 300 && !out.contains("HTTP on"); ++i) {
@@ -164,7 +165,8 @@ private slots:
         QVERIFY(!startServer(second, port));
         second.waitForFinished(10000);
         QCOMPARE(second.exitCode(), 1);
-        QVERIFY(second.readAllStandardError().contains("cannot bind"));
+        const QByteArray secondErr = second.readAllStandardError();
+        QVERIFY2(secondErr.contains("cannot bind"), secondErr.constData());
 
         ::kill(static_cast<pid_t>(server.processId()), SIGTERM);
         QVERIFY(server.waitForFinished(15000));
