@@ -780,7 +780,9 @@ void Session::fillQuote(Quote& q, int i, int64_t time) const {
         q.flat_count = int16_t(std::min(l.flat, 32767));
         q.all_count = int16_t(std::min(l.members, 32767));
     }
-    q.block_id = s.blockId;
+    // An index or a block names the block it stands for; a stock names its industry block,
+    // so the quote view has a related block to show (0 hides that tab).
+    q.block_id = s.blockId ? s.blockId : s.industry;
     q.total_buy = l.totalBuy;
     q.total_sell = l.totalSell;
 }

@@ -20,6 +20,9 @@ namespace vq::market {
 // quote service copies it to the wire without conversion. Every field is kept consistent
 // by the simulator (limits, change, turnover rate, volume ratio, order ratio, speed,
 // five-minute change, inner/outer volume, book, member counts of indices and blocks).
+// Units: prices in yuan, volumes in shares, rates as fractions (rf_rate 0.0312 is 3.12 %,
+// likewise swap, amplitude, committee, speed, m5_rf_rate); vol_rate is a plain ratio.
+// block_id: the block an index or a BK security stands for, a stock's industry block.
 using Quote = vqp::Snapshot;
 
 class MarketSnapshot {

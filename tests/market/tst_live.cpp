@@ -236,6 +236,8 @@ private slots:
                 QVERIFY(near(q.committee, double(b - a) / double(a + b), 1e-5));
             QVERIFY(q.total_buy >= b && q.total_sell >= a);
             QVERIFY(q.d5_avg_vol > 0);
+            if (s.type == SecType::Stock)
+                QCOMPARE(q.block_id, s.industry);
             // An hour into the session: elapsed minutes 60.
             QVERIFY(near(q.vol_rate, (double(q.vol) / 60) / (double(q.d5_avg_vol) / 240),
                          1e-3 * q.vol_rate + 1e-4));
