@@ -242,16 +242,6 @@ int serve(const Args& args) {
     marketOptions.dataDir = QDir(options.dataDir).absolutePath().toStdString();
     std::unique_ptr<vq::market::Market> market = vq::market::Market::create(marketOptions);
     market->start();
-    vq::quote::ServiceOptions quoteOptions;
-    quoteOptions.host = options.quoteHost;
-    quoteOptions.port = uint16_t(options.quotePort);
-    vq::quote::QuoteService quote(*market, quoteOptions);
-    if (!quote.start(&error)) {
-        market->stop();
-        return fail(QString::fromStdString(error));
-    }
-    std::printf("veltoquorin-server: quotes on tcp://%s:%d, %zu securities\n",
-                options.quoteHost.c_str(), int(quote.port()), market->securities().size());
 #ifdef VQ_HAVE_MARKET_HTTP
     // Boards, ratings, margin list, breadth and F9/F10/F11 pages from the same market. The
     // market outlives the HTTP server: http.stop() runs before market->stop().
@@ -260,8 +250,25 @@ int serve(const Args& args) {
 #endif
 #endif
     if (!http.start(&error)) {
+#ifdef VQ_HAVE_QUOTE_SERVICE
+        market->stop();
+#endif
         return fail(QString::fromStdString(error));
     }
+#ifdef VQ_HAVE_QUOTE_SERVICE
+    // After the HTTP server, so a second server on the same ports reports the HTTP port.
+    vq::quote::ServiceOptions quoteOptions;
+    quoteOptions.host = options.quoteHost;
+    quoteOptions.port = uint16_t(options.quotePort);
+    vq::quote::QuoteService quote(*market, quoteOptions);
+    if (!quote.start(&error)) {
+        http.stop();
+        market->stop();
+        return fail(QString::fromStdString(error));
+    }
+    std::printf("veltoquorin-server: quotes on tcp://%s:%d, %zu securities\n",
+                options.quoteHost.c_str(), int(quote.port()), market->securities().size());
+#endif
     std::printf("veltoquorin-server: HTTP on http://%s:%d, data in %s\n", options.host.c_str(),
                 http.port(), QDir(options.dataDir).absolutePath().toLocal8Bit().constData());
     std::fflush(stdout);
