@@ -102,6 +102,14 @@ Window {
                 objectName: "userField"
                 width: parent.width
                 placeholderText: "请输入用户名"
+                color: "#FFFFFF"
+                placeholderTextColor: "#6E7583"
+                background: Rectangle {
+                    color: "#12141A"
+                    border.width: 1
+                    border.color: parent.activeFocus ? "#4A7BD0" : "#3A404C"
+                    radius: 2
+                }
                 font.family: "Microsoft YaHei"
                 font.pixelSize: 14
                 selectByMouse: true
@@ -113,6 +121,14 @@ Window {
                 objectName: "passwordField"
                 width: parent.width
                 placeholderText: "请输入密码"
+                color: "#FFFFFF"
+                placeholderTextColor: "#6E7583"
+                background: Rectangle {
+                    color: "#12141A"
+                    border.width: 1
+                    border.color: parent.activeFocus ? "#4A7BD0" : "#3A404C"
+                    radius: 2
+                }
                 echoMode: TextInput.Password
                 font.family: "Microsoft YaHei"
                 font.pixelSize: 14
@@ -125,7 +141,13 @@ Window {
                 text: "记住密码"
                 font.family: "Microsoft YaHei"
                 font.pixelSize: 13
-                palette.windowText: "#C8CDD6"
+                contentItem: Text {
+                    leftPadding: rememberBox.indicator.width + rememberBox.spacing
+                    text: rememberBox.text
+                    font: rememberBox.font
+                    color: "#C8CDD6"
+                    verticalAlignment: Text.AlignVCenter
+                }
             }
             Button {
                 id: loginButton
@@ -137,6 +159,18 @@ Window {
                 font.pixelSize: 15
                 enabled: root.state_ === "ready"
                 onClicked: root.login()
+                contentItem: Text {
+                    text: loginButton.text
+                    font: loginButton.font
+                    color: loginButton.enabled ? "#FFFFFF" : "#9AA0AC"
+                    horizontalAlignment: Text.AlignHCenter
+                    verticalAlignment: Text.AlignVCenter
+                }
+                background: Rectangle {
+                    color: !loginButton.enabled ? "#3A404C"
+                                                : loginButton.hovered ? "#0080FF" : "#FF8000"
+                    radius: 2
+                }
             }
             Text {
                 objectName: "statusText"
