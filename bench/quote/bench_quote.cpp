@@ -94,7 +94,6 @@ BENCHMARK(BM_SnapshotRecordsThroughEngine)
 
 void BM_ServiceSortAndPage(benchmark::State& state) {
     auto& fx = fixture();
-    vq::quote::Answerer a(*fx.market);
     vqp::Request r;
     r.period = vqp::PeriodSnapshot;
     r.block = 1110;
@@ -107,6 +106,8 @@ void BM_ServiceSortAndPage(benchmark::State& state) {
     size_t members = fx.market->block(1110)->members.size();
     for (auto _ : state) {
         out.clear();
+        // A fresh answerer each time: the sort itself is measured, not the shared order.
+        vq::quote::Answerer a(*fx.market);
         vq::quote::PushState st;
         a.answer(r, st, true, out);
         benchmark::DoNotOptimize(out.data());
@@ -114,6 +115,38 @@ void BM_ServiceSortAndPage(benchmark::State& state) {
     state.counters["block_members"] = double(members);
 }
 BENCHMARK(BM_ServiceSortAndPage)->Unit(benchmark::kMillisecond);
+
+// One push round of the service for many terminals, each watching a ranking page of the
+// whole market: what every market publication costs the service's loop.
+void BM_PushRoundRankings(benchmark::State& state) {
+    auto& fx = fixture();
+    vq::quote::Answerer a(*fx.market);
+    const int terminals = int(state.range(0));
+    std::vector<vqp::Request> reqs(static_cast<size_t>(terminals));
+    std::vector<vq::quote::PushState> states(static_cast<size_t>(terminals));
+    const uint16_t fields[] = {34, 11, 8, 37};
+    for (int i = 0; i < terminals; ++i) {
+        vqp::Request& r = reqs[size_t(i)];
+        r.id = uint32_t(i);
+        r.period = vqp::PeriodSnapshot;
+        r.block = 1110;
+        r.option = 4;
+        r.sortField = fields[i % 4];
+        r.pageSize = 40;
+    }
+    std::string out;
+    for (auto _ : state) {
+        state.PauseTiming();
+        fx.advance(3);  // a publication: every list has moved
+        state.ResumeTiming();
+        out.clear();
+        for (int i = 0; i < terminals; ++i)
+            a.answer(reqs[size_t(i)], states[size_t(i)], false, out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.counters["terminals"] = terminals;
+}
+BENCHMARK(BM_PushRoundRankings)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 void BM_DayKLine9999EndToEnd(benchmark::State& state) {
     auto& fx = fixture();

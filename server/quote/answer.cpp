@@ -180,11 +180,27 @@ std::vector<int> Answerer::snapshotMembers(const vqp::Request& r) const {
     return ids;
 }
 
-bool Answerer::snapshots(const vqp::Request& r, PushState& st, bool initial, std::string& out) {
-    market::SnapshotPtr snap = market_.snapshot();
-    if (!initial && snap->version == st.version)
-        return false;
-    st.version = snap->version;
+// The securities of a list request in their sorted order. Many terminals watch the same
+// few rankings, so the order is kept per list and market version and sorted once.
+const std::vector<int>& Answerer::sortedMembers(const vqp::Request& r,
+                                                const market::MarketSnapshot& snapshot) {
+    std::string key;
+    vqp::Writer w(key);
+    w.u32(r.block);
+    w.u32(r.category);
+    w.u32(r.option);
+    w.u16(r.sortField);
+    w.u8(r.sortMode);
+    for (const vqp::SecurityKey& k : r.codes) {
+        w.raw(k.code, vqp::kCodeLen);
+        w.u8(k.market);
+    }
+    auto it = sorted_.find(key);
+    if (it != sorted_.end() && it->second.version == snapshot.version)
+        return it->second.ids;
+    if (sorted_.size() >= 256)
+        sorted_.clear();  // lists nobody watches any more
+    const market::MarketSnapshot* snap = &snapshot;
     std::vector<int> ids = snapshotMembers(r);
     ids.erase(
         std::remove_if(ids.begin(), ids.end(), [&](int i) { return i < 0 || i >= snap->size(); }),
@@ -213,6 +229,19 @@ bool Answerer::snapshots(const vqp::Request& r, PushState& st, bool initial, std
             ids.swap(sorted);
         }
     }
+
+    SortedList& entry = sorted_[key];
+    entry.version = snapshot.version;
+    entry.ids.swap(ids);
+    return entry.ids;
+}
+
+bool Answerer::snapshots(const vqp::Request& r, PushState& st, bool initial, std::string& out) {
+    market::SnapshotPtr snap = market_.snapshot();
+    if (!initial && snap->version == st.version)
+        return false;
+    st.version = snap->version;
+    const std::vector<int>& ids = sortedMembers(r, *snap);
 
     vqp::SnapshotPage page;
     page.total = uint32_t(ids.size());

@@ -7,11 +7,13 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace vq::market {
 class Market;
-}
+class MarketSnapshot;
+}  // namespace vq::market
 
 namespace vq::quote {
 
@@ -50,9 +52,16 @@ private:
     bool dividends(const vqp::Request& r, PushState& st, bool initial, std::string& out);
     bool alerts(const vqp::Request& r, PushState& st, bool initial, std::string& out);
     int resolve(const vqp::SecurityKey& k) const;
+    const std::vector<int>& sortedMembers(const vqp::Request& r,
+                                          const market::MarketSnapshot& snapshot);
     void error(const vqp::Request& r, vqp::ErrorCode code, const char* text, std::string& out);
 
     const market::Market& market_;
+    struct SortedList {
+        uint64_t version = 0;
+        std::vector<int> ids;
+    };
+    std::unordered_map<std::string, SortedList> sorted_;
 };
 
 }  // namespace vq::quote
