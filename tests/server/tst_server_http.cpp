@@ -15,6 +15,7 @@
 #include <memory>
 #include <thread>
 
+#include "pg_cluster.h"
 #include "server/http/http_server.h"
 #include "server/store/accounts.h"
 #include "server/store/database.h"
@@ -44,7 +45,13 @@ QString form(std::initializer_list<std::pair<const char*, QString>> fields) {
 class HttpTest : public QObject {
     Q_OBJECT
 
+public:
+    explicit HttpTest(bool postgres) : postgres_(postgres) {}
+
 private:
+    bool postgres_;
+    bool noticesPublished_ = false;
+    PgCluster cluster_;
     QTemporaryDir dir_;
     std::unique_ptr<store::Database> db_;
     std::unique_ptr<http::HttpServer> server_;
@@ -100,7 +107,14 @@ private:
 private slots:
     void initTestCase() {
         store::DbConfig config;
-        QVERIFY(store::parseDbUrl(QString(), dir_.path(), config, nullptr));
+        if (postgres_) {
+            QString why;
+            if (!cluster_.start(&why)) {
+                QSKIP(qPrintable("HTTP services on PostgreSQL skipped: " + why));
+            }
+        }
+        QVERIFY(store::parseDbUrl(postgres_ ? cluster_.url() : QString(), dir_.path(), config,
+                                  nullptr));
         db_.reset(new store::Database(config));
         QVERIFY(db_->open());
         store::Accounts accounts(*db_);
@@ -130,6 +144,7 @@ private slots:
     void cleanupTestCase() {
         server_.reset();
         db_.reset();
+        cluster_.stop();
     }
 
     void controlAnswer() {
@@ -468,14 +483,13 @@ private slots:
         QFETCH(QString, query);
         QFETCH(int, status);
         QFETCH(QStringList, titles);
-        static bool published = false;
-        if (!published) {
+        if (!noticesPublished_) {
             store::Publications pub(*db_);
             pub.addNotice(2, "登录公告", "运营", "欢迎", "", "2024-03-01", 1000);
             pub.addNotice(3, "旧闻", "运营", "a", "", "2024-03-01", 1100);
             pub.addNotice(3, "新版本", "运营", "b", "http://example.invalid/n", "2024-03-02", 1200);
             pub.addNotice(3, "维护", "运营", "c", "", "2024-03-03", 1300);
-            published = true;
+            noticesPublished_ = true;
         }
         const Reply r = get(("/notice?" + QString(query).replace(" ", "%20")).toStdString());
         QCOMPARE(r.status, status);
@@ -670,5 +684,13 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(HttpTest)
+// The same services on both databases: SQLite, then PostgreSQL when a cluster can start.
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    HttpTest sqlite(false);
+    int failed = QTest::qExec(&sqlite, argc, argv);
+    HttpTest postgres(true);
+    failed += QTest::qExec(&postgres, argc, argv);
+    return failed;
+}
 #include "tst_server_http.moc"
