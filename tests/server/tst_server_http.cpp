@@ -12,6 +12,7 @@
 #include <QThread>
 #include <QtTest>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -649,6 +650,39 @@ private slots:
             QVERIFY(got.status > 0 && got.status != 500);
         }
         QCOMPARE(get("/v3clientcontrol").status, 200);
+    }
+
+    // Stopping lets a request that is already being answered finish, then refuses new ones.
+    void stopFinishesRequestsInFlight() {
+        http::HttpOptions options;
+        options.port = 0;
+        options.dataDir = dir_.path();
+        http::HttpServer server(*db_, options);
+        std::atomic<bool> entered{false};
+        server.addRegistrar([&entered](http::Router& router) {
+            router.get("/slow", [&entered](const httplib::Request&, httplib::Response& res) {
+                entered = true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(400));
+                http::sendJson(res, http::success());
+            });
+        });
+        QVERIFY(server.start());
+        const int port = server.port();
+        int status = 0;
+        std::thread request([&] {
+            httplib::Client c("127.0.0.1", port);
+            c.set_read_timeout(20, 0);
+            if (auto r = c.Get("/slow")) {
+                status = r->status;
+            }
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(entered.load(), 10000);
+        server.stop();
+        request.join();
+        QCOMPARE(status, 200);
+        httplib::Client late("127.0.0.1", port);
+        late.set_connection_timeout(2, 0);
+        QVERIFY(!late.Get("/v3clientcontrol"));
     }
 
     // Many terminals at once: every request answered, every write kept.
