@@ -136,6 +136,7 @@ private slots:
     void minutePushContinues();
     void klinePushAfterLongGap();
     void pageBeyondEndClamped();
+    void sharedOrderFollowsMarket();
     void badHello_data();
     void badHello();
     void hostileFrames_data();
@@ -294,6 +295,32 @@ void TestQuoteService::minutePushContinues() {
     QCOMPARE(int(next.append), 1);
     QCOMPARE(next.points.front().time, first.points.back().time);
     QVERIFY(next.points.size() >= 2 && next.points.size() <= 4);
+}
+
+// The order shared between terminals is the order of the current market version, for
+// every page of it.
+void TestQuoteService::sharedOrderFollowsMarket() {
+    vq::quote::Answerer shared(*market_);
+    vqp::Request r;
+    r.period = vqp::PeriodSnapshot;
+    r.block = 1101;
+    r.option = vqp::OptionBlockRanking;
+    r.sortField = 34;
+    r.pageSize = 30;
+    auto frame = [&](vq::quote::Answerer& a, int first) {
+        vqp::Request q = r;
+        q.pageFirst = first;
+        vq::quote::PushState st;
+        std::string out;
+        a.answer(q, st, true, out);
+        return out;
+    };
+    frame(shared, 0);
+    market_->advanceTo(market_->snapshot()->time + 120);
+    for (int first : {0, 30, 60}) {
+        vq::quote::Answerer fresh(*market_);
+        QCOMPARE(frame(shared, first), frame(fresh, first));
+    }
 }
 
 void TestQuoteService::pageBeyondEndClamped() {
