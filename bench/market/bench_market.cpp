@@ -112,8 +112,8 @@ BENCHMARK(BM_ReadWhilePublishing)->ThreadRange(1, 8)->UseRealTime()->MinTime(0.5
 
 void BM_DayKLine9999(benchmark::State& state) {
     Market& m = shared();
-    const int i = 100;  // a stock, with its dividends
-    m.kline(i, Cycle::Day, 0, 9999);         // generated once, then cached
+    const int i = 100;                // a stock, with its dividends
+    m.kline(i, Cycle::Day, 0, 9999);  // generated once, then cached
     for (auto _ : state)
         benchmark::DoNotOptimize(m.kline(i, Cycle::Day, 0, 9999, Adjust(state.range(0))));
 }
@@ -163,13 +163,22 @@ int main(int argc, char** argv) {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         std::printf("demo start: %.3f s, %zu securities, RSS %ld MB\n", secs,
                     m->securities().size(), rssKb() / 1024);
-        // A whole day simulated, every series touched: the memory a full session needs.
+        // Two whole days simulated at the live pace (three-second steps), every tenth day
+        // series and the minute lines touched: the memory a long-running server needs.
         auto r = Market::create(fullMarket(9, 0));
-        r->advanceTo(beijingTime(kDay, 15, 0));
-        for (size_t i = 0; i < r->securities().size(); i += 10)
+        const auto s0 = std::chrono::steady_clock::now();
+        for (int day : {kDay, 20240617})
+            for (int64_t t = beijingTime(day, 9, 15); t <= beijingTime(day, 15, 0); t += 1500)
+                r->advanceTo(std::min(t, beijingTime(day, 15, 0)));
+        r->advanceTo(beijingTime(20240617, 15, 0));
+        const double simSecs =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - s0).count();
+        for (size_t i = 0; i < r->securities().size(); i += 10) {
             r->kline(int(i), Cycle::Day, 0, 9999);
-        std::printf("after a full simulated day and %zu day series: RSS %ld MB\n",
-                    r->securities().size() / 10, rssKb() / 1024);
+            r->minutes(int(i), kDay);
+        }
+        std::printf("two simulated days (%.1f s of simulation for 8 trading hours): RSS %ld MB\n",
+                    simSecs, rssKb() / 1024);
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -34,9 +34,11 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr size_t kCacheSize = 400;      // generated series kept in memory
-constexpr int kIntradayDays = 100;      // history days the minute cycles reach back
-constexpr size_t kKeptMinuteDays = 10;  // finished live days whose minute bars are kept
+constexpr size_t kCacheSize = 400;  // generated series kept in memory
+constexpr int kIntradayDays = 100;  // history days the minute cycles reach back
+// Finished live days whose minute bars are kept as they traded (about 47 MB a day for the
+// full universe); older days draw theirs from the day bar.
+constexpr size_t kKeptMinuteDays = 2;
 
 int64_t wallNow() {
     return std::chrono::duration_cast<std::chrono::seconds>(
@@ -334,7 +336,7 @@ public:
         for (int64_t k = first; k < end; ++k) {
             const CompactTick& c = l.ticks[size_t(k)];
             Tick t;
-            t.time = base + c.second;
+            t.time = base + c.second();
             t.price = c.price;
             t.volume = int64_t(c.lots) * lot;
             t.count = c.count;

@@ -98,6 +98,13 @@ void Session::startDay(int day, const std::vector<double>& preClose,
         l.totalBuy = l.totalSell = 0;
         l.ticks.clear();
         l.ticks.shrink_to_fit();
+        // Room for the day's expected ticks, so the list does not double past its need.
+        if (!isAggregate(s)) {
+            const double r3 = p.tradeRate * 3;
+            l.ticks.reserve(size_t(kSessionSeconds / 3 * r3 / (1 + r3) * 1.15) + 16);
+        } else {
+            l.ticks.reserve(size_t(kSessionSeconds / 3) + 64);
+        }
         l.minutes.assign(session::kMinutes, MinuteBar{});
         l.sealed = 0;
         l.matched = false;
@@ -440,12 +447,11 @@ void Session::record(int i, Live& l, int s, double px, int64_t lots, char dir) {
     else if (dir == 'S')
         l.green += v;
     CompactTick t;
-    t.second = s;
+    t.offset = uint16_t(std::max(0, s - session::kAuctionStart));
     t.price = float(px);
-    t.lots = int32_t(std::min<int64_t>(lots, INT32_MAX));
-    t.count = uint16_t(std::clamp<int64_t>(lots / 5 + 1, 1, 999));
+    t.lots = uint32_t(std::min<int64_t>(lots, UINT32_MAX));
+    t.count = uint8_t(std::clamp<int64_t>(lots / 5 + 1, 1, 255));
     t.direction = dir;
-    t.pad = 0;
     l.ticks.push_back(t);
     if (!moved_[size_t(i)]) {
         moved_[size_t(i)] = 1;
@@ -620,9 +626,9 @@ void Session::updateAggregates(int s) {
         }
         if (s - g.lastTickSecond >= 3) {
             CompactTick t{};
-            t.second = s;
+            t.offset = uint16_t(std::max(0, s - session::kAuctionStart));
             t.price = float(v);
-            t.lots = int32_t(std::min<int64_t>(g.curVol / 100, INT32_MAX));
+            t.lots = uint32_t(std::min<int64_t>(g.curVol / 100, UINT32_MAX));
             t.count = 1;
             t.direction = 'N';
             g.ticks.push_back(t);

@@ -6,6 +6,7 @@
 // under that security's own lock, so a chart request never waits for the whole market.
 #pragma once
 
+#include "server/market/calendar.h"
 #include "server/market/rng.h"
 #include "server/market/snapshot.h"
 #include "server/market/types.h"
@@ -29,15 +30,16 @@ struct MinuteBar {
     float lead = 0;
 };
 
-// 16 bytes a tick: a busy day of the whole market stays around a hundred megabytes.
+// 12 bytes a tick: a busy day of the whole market stays around a hundred megabytes.
 struct CompactTick {
-    int32_t second;  // of the Beijing day
-    float price;
-    int32_t lots;
-    uint16_t count;
+    uint16_t offset;  // seconds after 09:15 (the auction start)
+    uint8_t count;    // orders behind the trade, capped at 255
     char direction;
-    char pad;
+    float price;
+    uint32_t lots;
+    int second() const { return session::kAuctionStart + offset; }
 };
+static_assert(sizeof(CompactTick) == 12, "compact tick");
 
 struct Live {
     mutable std::mutex mu;
