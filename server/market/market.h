@@ -13,8 +13,15 @@
 //     lazily on first use and cached (or read from an import); index and block series come
 //     from their members.
 //   - The live session: a market clock and a simulator that trades every security tick by
-//     tick, keeps a five-level book, minute bars, today's bar of every cycle, fires alerts,
-//     and appends each finished day to history.
+//     tick (a tick aggregates at most three seconds of one security), keeps a five-level
+//     book, minute bars, today's bar of every cycle, fires alerts, and appends each
+//     finished day to history. Beijing sessions: opening call auction 09:15–09:25 (matched
+//     at 09:25; the snapshot shows the indicative price in the book), continuous trading
+//     09:30–11:30 and 13:00–14:57, closing call auction 14:57–15:00 (matched at 15:00).
+//     The demo clock skips the auctions' waiting, the lunch break and the night: after
+//     15:00 the next trading day opens at once.
+//   - Indices and blocks: cap-weighted by float shares over their members, with member
+//     counts; their minute line carries the equal-weighted (leading) index as its average.
 //
 // Threads
 //   One writer (the simulator thread, or the caller of `advanceTo` in tests) and any number
@@ -54,8 +61,8 @@ struct Options {
     // generated history (market/days-SEED-N), so a restart shows the same history. Empty
     // keeps everything in memory for the life of the process.
     std::string dataDir;
-    // Manual clock only: the market time to start at (seconds since 1970 UTC); 0 picks the
-    // opening of the last trading day before now.
+    // Manual clock only: the market time to start at (seconds since 1970 UTC); 0 takes the
+    // wall clock, as the real clock does.
     int64_t startTime = 0;
     // Publication interval of the simulator thread in milliseconds (Real and Demo clocks).
     int publishIntervalMs = 500;
