@@ -135,6 +135,14 @@ bool importCsv(const std::string& dir, const std::string& dataDir, ImportReport&
             break;
         }
     }
+    if (report.securities > 0) {
+        // The stored days after the generated history continue the old series; with new
+        // data under them they would start from the wrong prices. They are dropped and
+        // filled in again from the imported closes on the next start.
+        for (const auto& e : fs::directory_iterator(fs::path(dataDir) / "market", ec))
+            if (e.is_directory() && e.path().filename().string().rfind("days-", 0) == 0)
+                fs::remove_all(e.path(), ec);
+    }
     return report.securities > 0;
 }
 

@@ -7,7 +7,9 @@
 // CODE[.MARKET].div.csv with
 //     date,cash,bonus_shares,rights_shares,rights_price
 // (values per share). The files are checked and copied into DATADIR/market/import, where
-// the market finds them on start and uses them in place of the generated series.
+// the market finds them on start and uses them in place of the generated series. The days
+// the market stored after its generated history are dropped, since they continued the
+// series that the import replaces.
 #pragma once
 
 #include <string>

@@ -123,8 +123,18 @@ private slots:
         write(src.path() + "/README.csv", "not a security\n");
         write(src.path() + "/999999.7.csv", "2024-06-13,1,1,1,1,1,1\n");
 
+        // A market ran on this data folder before: its stored days go with the import.
+        {
+            Options before = o;
+            before.dataDir = data.path().toStdString();
+            before.startTime = beijingTime(20240613, 9, 0);
+            auto m = Market::create(before);
+            m->advanceTo(beijingTime(20240613, 15, 0));
+        }
+        QVERIFY(QDir(data.path() + "/market").entryList({"days-*"}, QDir::Dirs).size() == 1);
         ImportReport report;
         QVERIFY(importCsv(src.path().toStdString(), data.path().toStdString(), report));
+        QVERIFY(QDir(data.path() + "/market").entryList({"days-*"}, QDir::Dirs).isEmpty());
         QCOMPARE(report.securities, 1);
         QCOMPARE(report.bars, 3);
         QCOMPARE(report.dividends, 1);
