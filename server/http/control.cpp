@@ -59,7 +59,7 @@ void registerControl(Router& router, Services& services) {
         std::string hostPort = req.get_header_value("Host");
         if (!usableHost(hostPort)) {
             const std::string host = anyAddress(o.host) ? "127.0.0.1" : o.host;
-            hostPort = host + ":" + std::to_string(services.options.port);
+            hostPort = host + ":" + std::to_string(services.boundPort);
         }
         const QString base = QStringLiteral("http://") + QString::fromStdString(hostPort);
         QJsonObject url;

@@ -10,7 +10,7 @@
 namespace vq::http {
 
 HttpServer::HttpServer(store::Database& db, HttpOptions options)
-    : services_(new Services{db, std::move(options), {}}) {}
+    : services_(new Services{db, std::move(options), {}, 0}) {}
 
 HttpServer::~HttpServer() {
     stop();
@@ -103,6 +103,7 @@ bool HttpServer::start(std::string* error) {
         }
         port_ = o.port;
     }
+    services_->boundPort = port_;
     thread_ = std::thread([this] { server_.listen_after_bind(); });
     // stop() only acts on a running server, so a stop right after start must not slip in
     // before the loop is up.

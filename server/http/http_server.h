@@ -36,6 +36,7 @@ struct Services {
     store::Database& db;
     HttpOptions options;
     Directory directory;
+    int boundPort = 0;  // the port actually listened on (options.port may be 0)
 };
 
 class HttpServer {

@@ -196,6 +196,41 @@ private slots:
         }
     }
 
+    // URLs follow the Host the terminal used; a Host header that is not a plain host[:port]
+    // is never echoed into them.
+    void controlHost_data() {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("base");
+        QTest::newRow("lan address") << "192.168.1.20:8731"
+                                     << "http://192.168.1.20:8731/";
+        QTest::newRow("name") << "quotes.example:80"
+                              << "http://quotes.example:80/";
+        QTest::newRow("ipv6") << "[::1]:8731"
+                              << "http://[::1]:8731/";
+        QTest::newRow("script") << "x\"><script>"
+                                << "http://127.0.0.1:$P/";
+        QTest::newRow("path") << "evil.example/phish"
+                              << "http://127.0.0.1:$P/";
+        QTest::newRow("user info") << "a@evil.example"
+                                   << "http://127.0.0.1:$P/";
+    }
+    void controlHost() {
+        QFETCH(QString, host);
+        QFETCH(QString, base);
+        base.replace("$P", QString::number(port_));
+        auto res =
+            client()->Get("/v3clientcontrol", httplib::Headers{{"Host", host.toStdString()}});
+        QVERIFY(res);
+        QCOMPARE(res->status, 200);
+        const QJsonObject url = QJsonDocument::fromJson(QByteArray::fromStdString(res->body))
+                                    .object()["url"]
+                                    .toObject();
+        QCOMPARE(url["login"].toString(), base + "login");
+        // The quote service was given a definite address, which stays as it is.
+        QCOMPARE(url["quote"].toArray().at(0).toObject()["url"].toString(),
+                 QString("tcp://127.0.0.1:18732"));
+    }
+
     void startImageNames_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<int>("status");
