@@ -52,6 +52,15 @@ Session::Session(const Universe& universe, uint64_t seed)
         }
     }
     industryLevel_.assign(names::industries().size(), 0);
+    conceptLevel_.assign(names::concepts().size(), 0);
+    conceptDrift_.assign(names::concepts().size(), 0);
+    conceptsOf_.resize(n);
+    for (size_t i = 0; i < n; ++i)
+        for (int64_t id : u_.securities[i].concepts) {
+            const int64_t c = id - (900000 + 601);
+            if (c >= 0 && c < int64_t(conceptLevel_.size()))
+                conceptsOf_[i].push_back(int(c));
+        }
 }
 
 double Session::activity(int s) const {
@@ -69,9 +78,12 @@ void Session::startDay(int day, const std::vector<double>& preClose,
     fresh_ = true;
     marketLevel_ = 0;
     std::fill(industryLevel_.begin(), industryLevel_.end(), 0);
+    std::fill(conceptLevel_.begin(), conceptLevel_.end(), 0);
     Rng dayRng(mixKey(seed_, 0x646179, uint64_t(day)));
     // The overnight gap of the market and of each industry.
     const double marketGap = 0.004 * dayRng.normal();
+    for (double& c : conceptDrift_)
+        c = 0.012 * dayRng.fatTail();
     std::vector<double> industryGap(industryLevel_.size());
     for (double& g : industryGap)
         g = 0.003 * dayRng.normal();
@@ -182,6 +194,8 @@ void Session::stepMarket(int second) {
     marketLevel_ += dm * marketRng_.normal();
     for (double& g : industryLevel_)
         g += 0.012 / std::sqrt(kSessionSeconds) * marketRng_.normal();
+    for (double& c : conceptLevel_)
+        c += 0.006 / std::sqrt(kSessionSeconds) * marketRng_.normal();
     (void)second;
 }
 
@@ -298,7 +312,7 @@ void Session::stepClosingAuction(int i, int s, bool matchNow) {
     const int elapsed = std::max(1, s - std::max(l.xSecond, session::kMorningOpen));
     l.x += sigma * std::sqrt(double(elapsed) / kSessionSeconds) * r.fatTail();
     l.xSecond = s;
-    double f = l.gap + l.x + p.beta * marketLevel_ + l.jump;
+    double f = l.gap + l.x + p.beta * marketLevel_ + l.jump + conceptMove(i, 1);
     if (p.industry >= 0)
         f += p.industryLoad * industryLevel_[size_t(p.industry)];
     // The close stays near the last trade: the auction moves it by a fraction of the way
@@ -332,6 +346,16 @@ void Session::stepClosingAuction(int i, int s, bool matchNow) {
     rebuildBook(i, l, 'N');
 }
 
+double Session::conceptMove(int i, double dayPart) const {
+    const auto& cs = conceptsOf_[size_t(i)];
+    if (cs.empty())
+        return 0;
+    double sum = 0;
+    for (int c : cs)
+        sum += conceptDrift_[size_t(c)] * dayPart + conceptLevel_[size_t(c)];
+    return 0.7 * sum / double(cs.size());
+}
+
 void Session::stepTrade(int i, int s, int stride, double act) {
     Live& l = *live_[size_t(i)];
     const SimParams& p = u_.params[size_t(i)];
@@ -358,7 +382,7 @@ void Session::stepTrade(int i, int s, int stride, double act) {
     l.x += sigma * std::sqrt(double(elapsed) / kSessionSeconds) * r.fatTail() * 1.1;
     l.xSecond = s;
     const double dayPart = std::min(1.0, double(minutesElapsed(s)) / 80);
-    double f = l.gap + l.x + p.beta * marketLevel_ + l.jump * dayPart;
+    double f = l.gap + l.x + p.beta * marketLevel_ + l.jump * dayPart + conceptMove(i, dayPart);
     if (p.industry >= 0)
         f += p.industryLoad * industryLevel_[size_t(p.industry)];
     double target = l.pre * std::exp(f);

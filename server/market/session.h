@@ -136,6 +136,11 @@ private:
     std::vector<double> amtSeen_;
     double marketLevel_ = 0;
     std::vector<double> industryLevel_;
+    // Concepts: each day some themes are in favour and some out; a stock follows the
+    // average of its concepts, which is what sets the concept boards apart.
+    std::vector<double> conceptLevel_, conceptDrift_;
+    std::vector<std::vector<int>> conceptsOf_;  // concept numbers of each stock
+    double conceptMove(int i, double dayPart) const;
     Rng marketRng_;
 
     mutable std::mutex alertMu_;
