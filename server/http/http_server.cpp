@@ -39,6 +39,20 @@ bool HttpServer::start(std::string* error) {
     server_.set_read_timeout(10, 0);
     server_.set_write_timeout(10, 0);
     server_.set_keep_alive_timeout(5);
+    // The size limit applies to Content-Length; a chunked body would be read whole before
+    // anyone could look at its size. Our clients always send a length, so chunked request
+    // bodies are refused before a byte of them is read, and the connection is closed
+    // rather than parsing the unread chunks as the next request.
+    server_.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        const QString encoding = QString::fromStdString(req.get_header_value("Transfer-Encoding"));
+        if (!encoding.contains(QLatin1String("chunked"), Qt::CaseInsensitive)) {
+            return httplib::Server::HandlerResponse::Unhandled;
+        }
+        sendError(res, 411, QStringLiteral("4110"),
+                  QStringLiteral("请求体须带Content-Length，不接受分块传输"));
+        res.set_header("Connection", "close");
+        return httplib::Server::HandlerResponse::Handled;
+    });
     // Errors that never reached a handler (unknown path, body too large, unparsable
     // request) still answer with the JSON envelope; a handler's own answer is left alone.
     server_.set_error_handler(

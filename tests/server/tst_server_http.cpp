@@ -654,6 +654,29 @@ private slots:
         QCOMPARE(postJson("/mystock?user_id=" + uidOf("alice") + "&cmd=update", fits).status, 200);
     }
 
+    // A chunked body carries no length to check in advance: refused before it is read.
+    void chunkedBodyRefused() {
+        const QDir reports(dir_.filePath("crash-reports"));
+        const int before = reports.entryList(QDir::Files).size();
+        auto res = client()->Post(
+            "/crash-reporter/",
+            [](size_t offset, httplib::DataSink& sink) {
+                if (offset < 4096) {
+                    const std::string chunk(1024, 'x');
+                    sink.write(chunk.data(), chunk.size());
+                } else {
+                    sink.done();
+                }
+                return true;
+            },
+            "text/plain");
+        // The answer is 411; the server then closes the connection with the body unread,
+        // which the client may see as a reset before it reads the answer.
+        QVERIFY(!res || res->status == 411);
+        QCOMPARE(reports.entryList(QDir::Files).size(), before);
+        QCOMPARE(get("/v3clientcontrol").status, 200);
+    }
+
     // Garbage to every route: never a 500, never a dead server.
     void garbage_data() {
         QTest::addColumn<QString>("path");
