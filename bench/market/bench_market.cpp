@@ -75,21 +75,24 @@ BENCHMARK(BM_StepAndPublish)->Unit(benchmark::kMicrosecond);
 // Reading: take the latest version and read 500 quotes, from 1 … 8 threads, while a writer
 // publishes as fast as it can.
 void BM_ReadWhilePublishing(benchmark::State& state) {
-    static std::unique_ptr<Market> m;
+    static std::unique_ptr<Market> owner;
+    static std::atomic<Market*> shared{nullptr};
     static std::atomic<bool> stop{false};
     static std::thread writer;
     if (state.thread_index() == 0) {
-        m = Market::create(fullMarket(10, 0));
+        owner = Market::create(fullMarket(10, 0));
         stop = false;
         writer = std::thread([] {
             int64_t t = beijingTime(kDay, 10, 0);
             while (!stop)
-                m->advanceTo(++t);
+                owner->advanceTo(++t);
         });
+        shared = owner.get();
     }
     // Everyone waits for the market built by thread 0.
-    while (!m)
+    while (!shared.load())
         std::this_thread::yield();
+    Market* m = shared.load();
     double sum = 0;
     uint64_t firstVersion = 0, lastVersion = 0;
     for (auto _ : state) {
@@ -106,6 +109,8 @@ void BM_ReadWhilePublishing(benchmark::State& state) {
         state.counters["versions seen"] = double(lastVersion - firstVersion);
         stop = true;
         writer.join();
+        shared = nullptr;  // the loop's end barrier has passed: nobody reads it any more
+        owner.reset();
     }
 }
 BENCHMARK(BM_ReadWhilePublishing)->ThreadRange(1, 8)->UseRealTime()->MinTime(0.5);
