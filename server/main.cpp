@@ -188,7 +188,7 @@ int serve(const Args& args) {
         return fail(QStringLiteral("--quote wants HOST:PORT"));
     }
     bool ok = true;
-    options.threads = args.option("threads", QStringLiteral("16")).toInt(&ok);
+    options.threads = args.option("threads", QStringLiteral("32")).toInt(&ok);
     if (!ok || options.threads < 1 || options.threads > 512) {
         return fail(QStringLiteral("--threads wants a number from 1 to 512"));
     }

@@ -38,7 +38,9 @@ bool HttpServer::start(std::string* error) {
     });
     server_.set_read_timeout(10, 0);
     server_.set_write_timeout(10, 0);
-    server_.set_keep_alive_timeout(5);
+    // An idle keep-alive connection keeps its pool thread; terminals poll every few seconds,
+    // so a short wait frees threads for other clients without losing much reuse.
+    server_.set_keep_alive_timeout(2);
     // The size limit applies to Content-Length; a chunked body would be read whole before
     // anyone could look at its size. Our clients always send a length, so chunked request
     // bodies are refused before a byte of them is read, and the connection is closed

@@ -20,7 +20,9 @@ namespace vq::http {
 struct HttpOptions {
     std::string host = "127.0.0.1";
     int port = 8731;  // 0: an ephemeral port (tests)
-    int threads = 16;
+    // httplib holds a thread per connection, idle keep-alive ones included, so the pool is
+    // sized for connections rather than for cores.
+    int threads = 32;
     size_t maxBodyBytes = 1024 * 1024;
     // The quote service handed out as url.quote.
     std::string quoteHost = "127.0.0.1";
