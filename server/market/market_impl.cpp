@@ -232,6 +232,10 @@ public:
     KLinePage kline(int i, Cycle cycle, int64_t skip, int64_t rows, Adjust adjust) const override {
         if (!valid(i) || !isValidCycle(int(cycle)) || rows <= 0 || skip < 0)
             return {};
+        // Requests carry any 64-bit numbers; past ten million bars there is nothing anyway,
+        // and capping keeps skip + rows from overflowing.
+        rows = std::min<int64_t>(rows, 10'000'000);
+        skip = std::min<int64_t>(skip, 10'000'000);
         std::vector<Dividend> divs;
         if (adjust != Adjust::None)
             divs = dividends(i);
@@ -280,6 +284,8 @@ public:
         if (!valid(i))
             return md;
         int want = 0;
+        if (day < 0 || day > 4102444800)  // before 1970 or after 2100: no such trading day
+            return md;
         if (day != 0)
             want = day >= 19800101 && day <= 21001231 ? int(day) : beijingDate(day);
         const int current = day_.load();

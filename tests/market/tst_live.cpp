@@ -7,8 +7,10 @@
 #include <QtTest>
 
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <set>
 #include <thread>
 
@@ -387,6 +389,7 @@ private slots:
         QTest::newRow("negative rows") << 0 << 33 << -5 << 0;
         QTest::newRow("negative skip") << 0 << 35 << 10 << -1;
         QTest::newRow("skip beyond") << 0 << 33 << 10 << 1000000;
+        QTest::newRow("huge skip, minute cycle") << 0 << 34 << 10 << INT_MAX;
     }
     void badInput() {
         QFETCH(int, security);
@@ -412,6 +415,15 @@ private slots:
         QCOMPARE(m_->minutes(0, 20240615).tradingDay, 0);  // a Saturday
         QCOMPARE(m_->minutes(0, 19900101).tradingDay, 0);  // before the history
         QVERIFY(m_->ticks(0, 0, -1).ticks.empty());
+        // Times from a request are any 64-bit number.
+        QCOMPARE(m_->minutes(0, std::numeric_limits<int64_t>::max()).tradingDay, 0);
+        QCOMPARE(m_->minutes(0, std::numeric_limits<int64_t>::min()).tradingDay, 0);
+        QVERIFY(m_->kline(0, Cycle::Min5, std::numeric_limits<int64_t>::max(),
+                          std::numeric_limits<int64_t>::max())
+                    .bars.empty());
+        QCOMPARE(m_->kline(0, Cycle::Day, 0, std::numeric_limits<int64_t>::max()).bars.size(),
+                 size_t(m_->kline(0, Cycle::Day, 0, 100000).total));
+        QVERIFY(m_->ticks(0, std::numeric_limits<int64_t>::max(), 10).ticks.empty());
     }
 
     void historyMinuteLine() {
