@@ -70,6 +70,16 @@ void migrate(Database& db) {
                                       "version INTEGER PRIMARY KEY, name TEXT NOT NULL,"
                                       " applied_at BIGINT NOT NULL)"));
     const int current = db.schemaVersion();
+    // A database written by a newer server may hold tables or meanings this one does not
+    // know; running on it could corrupt data, so it is refused.
+    if (current > migrations().back().version) {
+        throw StoreError(
+            QStringLiteral("the database schema (version %1) is newer than this server "
+                           "knows (version %2)")
+                .arg(current)
+                .arg(migrations().back().version)
+                .toStdString());
+    }
     const QString id = db.isPostgres() ? QStringLiteral("BIGSERIAL PRIMARY KEY")
                                        : QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
     for (const Migration& m : migrations()) {

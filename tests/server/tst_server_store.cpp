@@ -113,6 +113,18 @@ private slots:
         QCOMPARE(Publications(again).fastMenu().size(), menu.size());
     }
 
+    void newerSchemaRefused() {
+        Query(*db_, "INSERT INTO schema_migrations (version, name, applied_at) VALUES (?, ?, ?)")
+            .bind(migrations().back().version + 1)
+            .bind("from a later release")
+            .bind(0)
+            .exec();
+        Database again(db_->config());
+        QString error;
+        QVERIFY(!again.open(&error));
+        QVERIFY2(error.contains("newer"), qPrintable(error));
+    }
+
     void userNames_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("valid");
