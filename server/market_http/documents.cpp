@@ -317,8 +317,10 @@ QString f10Page(const Market& market, int i) {
     body += row("上市市场", s.market == Shanghai ? "上海证券交易所" : "深圳证券交易所");
     if (s.listDate)
         body += row("上市日期", dateText(s.listDate));
-    if (!mt.industry.empty())
+    if (!mt.industry.empty()) {
         body += row("所属行业", esc(mt.industry));
+        body += row("主营业务", "从事" + esc(mt.industry) + "相关产品与服务的研发、生产和销售");
+    }
     if (!mt.region.empty())
         body += row("所属地区", esc(mt.region));
     if (!mt.concept.empty())
@@ -431,6 +433,22 @@ QString f9Page(const Market& market, int i) {
         body += row("60日涨跌幅",
                     "<span class=\"" + signClass(t.ret60) + "\">" + pct(t.ret60) + "</span>");
         body += row("近5日量能", num(t.volRatio) + "倍于20日均量");
+        body += "</table>";
+    }
+    // Where it stands among its industry by market value and by today's change.
+    if (const BlockInfo* ind = s.type == SecType::Stock ? market.block(s.industry) : nullptr) {
+        const double cap = double(s.totalShares) * q.close;
+        int capRank = 1, moveRank = 1;
+        for (int m : ind->members) {
+            const Security& o = market.securities()[size_t(m)];
+            const Quote& oq = snap->quote(m);
+            capRank += double(o.totalShares) * oq.close > cap;
+            moveRank += oq.rf_rate > q.rf_rate;
+        }
+        body += "<h2>行业地位</h2><table>";
+        body += row("所属行业", esc(ind->name));
+        body += row("总市值排名", QString("%1 / %2").arg(capRank).arg(ind->members.size()));
+        body += row("今日涨幅排名", QString("%1 / %2").arg(moveRank).arg(ind->members.size()));
         body += "</table>";
     }
     const auto blocks = market.blocksOf(i);

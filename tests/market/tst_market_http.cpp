@@ -184,7 +184,7 @@ private slots:
         QTest::addColumn<QStringList>("sections");
         QTest::newRow("f10") << 10
                              << QStringList{"公司概况", "股本结构", "主要财务指标", "分红送配"};
-        QTest::newRow("f9") << 9 << QStringList{"估值分析", "走势分析", "所属板块表现"};
+        QTest::newRow("f9") << 9 << QStringList{"估值分析", "走势分析", "行业地位", "所属板块表现"};
         QTest::newRow("f11") << 11 << QStringList{"诊断结果", "综合评分", "诊断要点"};
     }
     void pages() {
@@ -209,6 +209,25 @@ private slots:
         QVERIFY(build(1 << 30).isEmpty());
         // An index has no financial figures or dividends but still gets a page.
         QVERIFY(!build(m_->find("1A0001", 1)).isEmpty());
+    }
+
+    void industryStanding() {
+        // The biggest company of an industry is first by market value on its page.
+        const BlockInfo* ind = m_->block(m_->blocksOfCategory(Industry).front());
+        QVERIFY(ind && !ind->members.empty());
+        const SnapshotPtr snap = m_->snapshot();
+        int best = ind->members.front();
+        auto cap = [&](int i) {
+            return double(m_->securities()[size_t(i)].totalShares) * snap->quote(i).close;
+        };
+        for (int i : ind->members)
+            if (cap(i) > cap(best))
+                best = i;
+        const QString html = f9Page(*m_, best);
+        QVERIFY2(
+            html.contains(
+                QString("<tr><th>总市值排名</th><td>1 / %1</td></tr>").arg(ind->members.size())),
+            qPrintable(html));
     }
 
     void routes_data() {
