@@ -7,6 +7,7 @@
 #include <QThread>
 #include <QUrl>
 #include <algorithm>
+#include <set>
 #include <vector>
 
 #include "server/store/migrations.h"
@@ -35,6 +36,9 @@ struct ThreadConnections {
 };
 
 thread_local ThreadConnections threadConnections;
+// Connections whose server went away (a restarted PostgreSQL): reopened on their next use,
+// so one failed request is the whole cost of a database restart.
+thread_local std::set<QString> brokenConnections;
 
 QString errorText(const QSqlError& error) {
     QString text = error.text().trimmed();
@@ -108,6 +112,9 @@ QSqlDatabase Database::connection() {
     const QString name = connectionName();
     {
         QSqlDatabase existing = QSqlDatabase::database(name, false);
+        if (brokenConnections.erase(name) > 0 && existing.isValid()) {
+            existing.close();
+        }
         if (existing.isValid() && existing.isOpen()) {
             return existing;
         }
@@ -195,17 +202,31 @@ void Database::close() {
     names.erase(std::remove(names.begin(), names.end(), name), names.end());
 }
 
-Query::Query(Database& db, const QString& sql) : query_(db.connection()), sql_(sql) {
+Query::Query(Database& db, const QString& sql) : sql_(sql) {
+    QSqlDatabase connection = db.connection();
+    connection_ = connection.connectionName();
+    query_ = QSqlQuery(connection);
     if (!query_.prepare(sql)) {
-        throw StoreError(
-            ("cannot prepare statement: " + errorText(query_.lastError()) + " [" + sql + "]")
-                .toStdString());
+        failed("cannot prepare statement");
     }
 }
 
+void Query::failed(const char* what) {
+    const QSqlError error = query_.lastError();
+    if (error.type() == QSqlError::ConnectionError) {
+        brokenConnections.insert(connection_);
+    }
+    throw StoreError(
+        (QString::fromLatin1(what) + ": " + errorText(error) + " [" + sql_ + "]").toStdString());
+}
+
 void Query::execute(Database& db, const QString& sql) {
-    QSqlQuery q(db.connection());
+    QSqlDatabase connection = db.connection();
+    QSqlQuery q(connection);
     if (!q.exec(sql)) {
+        if (q.lastError().type() == QSqlError::ConnectionError) {
+            brokenConnections.insert(connection.connectionName());
+        }
         throw StoreError(
             ("statement failed: " + errorText(q.lastError()) + " [" + sql + "]").toStdString());
     }
@@ -224,7 +245,7 @@ Query& Query::bind(const QVariant& value) {
 
 Query& Query::exec() {
     if (!query_.exec()) {
-        throw StoreError(("statement failed: " + errorText(query_.lastError())).toStdString());
+        failed("statement failed");
     }
     return *this;
 }
@@ -239,8 +260,12 @@ qint64 Query::returningId() {
 }
 
 Transaction::Transaction(Database& db) : db_(db) {
-    QSqlQuery q(db.connection());
+    QSqlDatabase connection = db.connection();
+    QSqlQuery q(connection);
     if (!q.exec(db.isPostgres() ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"))) {
+        if (q.lastError().type() == QSqlError::ConnectionError) {
+            brokenConnections.insert(connection.connectionName());
+        }
         throw StoreError(("cannot begin transaction: " + errorText(q.lastError())).toStdString());
     }
 }

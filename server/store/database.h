@@ -81,8 +81,10 @@ public:
     qint64 returningId();
 
 private:
+    void failed(const char* what);
     QSqlQuery query_;
     QString sql_;
+    QString connection_;
 };
 
 // A write transaction on the calling thread's connection; rolled back unless committed.

@@ -81,6 +81,14 @@ public:
         }
     }
 
+    // Restarts the server: every open connection is cut.
+    bool restart() {
+        QString out;
+        return run({QStringLiteral("/usr/lib/postgresql/15/bin/pg_ctl"), "-D", data_, "-m", "fast",
+                    "-w", "-t", "30", "restart"},
+                   &out);
+    }
+
     int port() const { return port_; }
     QString url() const { return QStringLiteral("postgres://vq@127.0.0.1:%1/postgres").arg(port_); }
 

@@ -113,6 +113,28 @@ private slots:
         QCOMPARE(Publications(again).fastMenu().size(), menu.size());
     }
 
+    // A restarted database server costs one failed statement per connection, not a
+    // connection that fails for ever.
+    void reconnectsAfterRestart() {
+        if (!postgres_) {
+            QSKIP("only a database server can restart under us");
+        }
+        Accounts accounts(*db_);
+        QCOMPARE(accounts.addUser("ivan", "pw"), Accounts::AddResult::Added);
+        QVERIFY(cluster_.restart());
+        int failures = 0;
+        std::optional<User> found;
+        for (int i = 0; i < 3 && !found; ++i) {
+            try {
+                found = accounts.byName("ivan");
+            } catch (const StoreError&) {
+                ++failures;
+            }
+        }
+        QVERIFY(found.has_value());
+        QVERIFY(failures <= 1);
+    }
+
     void newerSchemaRefused() {
         Query(*db_, "INSERT INTO schema_migrations (version, name, applied_at) VALUES (?, ?, ?)")
             .bind(migrations().back().version + 1)
