@@ -42,7 +42,8 @@ void runMainPhase(SingleApplication& app, const QString& dataDir) {
     // connects.
     StockDictionary::instance();
     QuoteEngineThread quoteEngine;
-    quoteEngine.start([] { return QBaseService().getServerAddressValue(QStringLiteral("url.quote")); });
+    quoteEngine.start(
+        [] { return QBaseService().getServerAddressValue(QStringLiteral("url.quote")); });
     loadQuoteReferenceFiles(dataDir);
 
     QmlPhase phase(dataDir, QUrl(QStringLiteral("qrc:/qml/main.qml")));
