@@ -53,6 +53,28 @@ inline std::vector<Bar> walk(int n, uint32_t seed = 7) {
 struct Series {
     std::vector<Bar> bars;
     std::string code = "600000";
+    // Open, high, low and close gathered out of the bar records in one pass per run: a program
+    // asking for several of them (every candle formula does) then costs one walk over the
+    // records instead of one per name.
+    int run = 0;
+    mutable int pricesRun = -1;
+    mutable std::vector<float> prices[4];
+
+    const std::vector<float>& price(int which) const {
+        if (pricesRun != run) {
+            const size_t n = bars.size();
+            for (auto& column : prices)
+                column.resize(n);
+            for (size_t k = 0; k < n; ++k) {
+                prices[0][k] = bars[k].open;
+                prices[1][k] = bars[k].high;
+                prices[2][k] = bars[k].low;
+                prices[3][k] = bars[k].close;
+            }
+            pricesRun = run;
+        }
+        return prices[which];
+    }
 };
 
 // The chart's data names (exact, case-sensitive).
@@ -79,14 +101,19 @@ inline int dataNames(void* user, int, fml_arg h, const char* name) {
         return scalar(FMLInvalidValue);
     if (nm == "TOTALFZNUM" || nm == "FROMOPEN")
         return scalar(240);
-    if (nm == "C")
-        return series([](const Bar& x, int) { return x.close; });
-    if (nm == "H")
-        return series([](const Bar& x, int) { return x.high; });
-    if (nm == "L")
-        return series([](const Bar& x, int) { return x.low; });
+    auto gathered = [&](int which) {
+        const std::vector<float>& column = s.price(which);
+        std::memcpy(fml_argument_data(h, n), column.data(), column.size() * sizeof(float));
+        return 1;
+    };
     if (nm == "O")
-        return series([](const Bar& x, int) { return x.open; });
+        return gathered(0);
+    if (nm == "H")
+        return gathered(1);
+    if (nm == "L")
+        return gathered(2);
+    if (nm == "C")
+        return gathered(3);
     if (nm == "V")
         return series([](const Bar& x, int) { return x.vol; });
     if (nm == "AMO" || nm == "AMT")
@@ -153,6 +180,7 @@ struct ChartVm {
         fml_ctx_data_length(ctx, int(s.bars.size()));
         fml_ctx_miss_callback(ctx, &s, dataNames);
         current = &s;
+        ++s.run;
         return fml_vm_run(vm, ctx);
     }
 };
