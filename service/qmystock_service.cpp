@@ -19,6 +19,18 @@ void storeGroups(const QJsonArray& result) {
     document().insert(QStringLiteral("result"), result);
 }
 
+// Applies `edit` to the "codes" of group `index` and writes the group, "result" and the
+// document back (JSON values are copies, so each level has to be stored again).
+template <typename Edit>
+void editCodes(QJsonArray result, int index, Edit edit) {
+    QJsonObject group = result.at(index).toObject();
+    QJsonArray codes = group.value(QStringLiteral("codes")).toArray();
+    edit(codes);
+    group.insert(QStringLiteral("codes"), codes);
+    result.replace(index, group);
+    storeGroups(result);
+}
+
 }  // namespace
 
 QMyStockService::QMyStockService(QObject* parent) : QObject(parent) {}
@@ -40,15 +52,10 @@ void QMyStockService::addStock(int group_index, const QString& code, int market)
     if (group_index < 0 || group_index >= result.size() || isExist(code, market)) {
         return;
     }
-    QJsonObject group = result.at(group_index).toObject();
-    QJsonArray codes = group.value(QStringLiteral("codes")).toArray();
     QJsonObject entry;
     entry.insert(QStringLiteral("code"), code);
     entry.insert(QStringLiteral("market_id"), QString::number(market));
-    codes.insert(0, entry);
-    group.insert(QStringLiteral("codes"), codes);
-    result.replace(group_index, group);
-    storeGroups(result);
+    editCodes(result, group_index, [&entry](QJsonArray& codes) { codes.insert(0, entry); });
     emit updateMyStock();
 }
 
@@ -58,12 +65,7 @@ void QMyStockService::removeStock(const QString& code, int market) {
     if (at.group < 0) {
         return;
     }
-    QJsonObject group = result.at(at.group).toObject();
-    QJsonArray codes = group.value(QStringLiteral("codes")).toArray();
-    codes.removeAt(at.entry);
-    group.insert(QStringLiteral("codes"), codes);
-    result.replace(at.group, group);
-    storeGroups(result);
+    editCodes(result, at.group, [&at](QJsonArray& codes) { codes.removeAt(at.entry); });
     emit updateMyStock();
 }
 

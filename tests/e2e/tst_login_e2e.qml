@@ -1,23 +1,11 @@
 import QtQuick 2.15
 import QtTest 1.15
+import "../support/items.js" as Items
 
 TestCase {
     name: "LoginAgainstServer"
     when: windowShown
 
-    function find(item, name) {
-        if (!item)
-            return null;
-        if (item.objectName === name)
-            return item;
-        var children = item.children || [];
-        for (var i = 0; i < children.length; ++i) {
-            var found = find(children[i], name);
-            if (found)
-                return found;
-        }
-        return null;
-    }
 
     function test_demoLogin() {
         verify(testSetup.serverRunning(), testSetup.serverLog());
@@ -27,8 +15,8 @@ TestCase {
         var closed = false;
         view.closing.connect(function() { closed = true; });
         tryCompare(view, "state_", "ready", 10000);
-        find(view.contentItem, "userField").text = "demo";
-        find(view.contentItem, "passwordField").text = "demo123";
+        Items.find(view.contentItem, "userField").text = "demo";
+        Items.find(view.contentItem, "passwordField").text = "demo123";
         var started = Date.now();
         view.login();
         tryVerify(function() { return closed; }, 20000, "login chain did not finish: "

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtTest 1.15
+import "../support/items.js" as Items
 import QtQuick.LocalStorage 2.15 as Storage
 
 TestCase {
@@ -19,24 +20,6 @@ TestCase {
         return n;
     }
 
-    function find(item, name) {
-        if (!item)
-            return null;
-        if (item.objectName === name)
-            return item;
-        var children = item.children || [];
-        for (var i = 0; i < children.length; ++i) {
-            var found = find(children[i], name);
-            if (found)
-                return found;
-        }
-        if (item.contentItem && item.contentItem !== item) {
-            var inContent = find(item.contentItem, name);
-            if (inContent)
-                return inContent;
-        }
-        return null;
-    }
 
     function openView() {
         var component = Qt.createComponent("qrc:/qml/LoginView.qml");
@@ -80,7 +63,7 @@ TestCase {
 
     function test_loginWaitsForServerAddresses() {
         openView();
-        var button = find(view.contentItem, "loginButton");
+        var button = Items.find(view.contentItem, "loginButton");
         tryCompare(button, "enabled", true, 5000);
         compare(view.state_, "ready");
     }
@@ -91,7 +74,7 @@ TestCase {
         var popup = view.popupItem();
         tryCompare(popup, "opened", true, 10000);
         compare(popup.message, "链接服务器失败，\n稍后重试！");
-        compare(find(view.contentItem, "loginButton").enabled, false);
+        compare(Items.find(view.contentItem, "loginButton").enabled, false);
     }
 
     function test_emptyFields_data() {
@@ -104,8 +87,8 @@ TestCase {
     function test_emptyFields(data) {
         openView();
         tryCompare(view, "state_", "ready", 5000);
-        find(view.contentItem, "userField").text = data.user;
-        find(view.contentItem, "passwordField").text = data.password;
+        Items.find(view.contentItem, "userField").text = data.user;
+        Items.find(view.contentItem, "passwordField").text = data.password;
         view.login();
         var popup = view.popupItem();
         tryCompare(popup, "opened", true, 2000);
@@ -116,8 +99,8 @@ TestCase {
     function test_wrongPasswordShowsServerInfo() {
         openView();
         tryCompare(view, "state_", "ready", 5000);
-        find(view.contentItem, "userField").text = "demo";
-        find(view.contentItem, "passwordField").text = "wrong";
+        Items.find(view.contentItem, "userField").text = "demo";
+        Items.find(view.contentItem, "passwordField").text = "wrong";
         view.login();
         var popup = view.popupItem();
         tryCompare(popup, "opened", true, 5000);
@@ -130,10 +113,10 @@ TestCase {
         testSetup.writeDataFile("stock_rzrq.json", "old margin list");
         openView();
         tryCompare(view, "state_", "ready", 5000);
-        find(view.contentItem, "userField").text = "demo";
+        Items.find(view.contentItem, "userField").text = "demo";
         // Characters of the form syntax reach the server as typed.
-        find(view.contentItem, "passwordField").text = "de&mo=1";
-        find(view.contentItem, "rememberBox").checked = true;
+        Items.find(view.contentItem, "passwordField").text = "de&mo=1";
+        Items.find(view.contentItem, "rememberBox").checked = true;
         var closed = false;
         view.closing.connect(function() { closed = true; });
         view.login();
@@ -158,8 +141,8 @@ TestCase {
         // The next start shows the remembered user with the password deciphered.
         cleanup();
         openView();
-        compare(find(view.contentItem, "userField").text, "demo");
-        compare(find(view.contentItem, "passwordField").text, "de&mo=1");
-        compare(find(view.contentItem, "rememberBox").checked, true);
+        compare(Items.find(view.contentItem, "userField").text, "demo");
+        compare(Items.find(view.contentItem, "passwordField").text, "de&mo=1");
+        compare(Items.find(view.contentItem, "rememberBox").checked, true);
     }
 }
