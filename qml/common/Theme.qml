@@ -1,0 +1,55 @@
+pragma Singleton
+import QtQuick 2.15
+
+// Colours, fonts and sizes every view shares, so that no view repeats a literal.
+QtObject {
+    // Surfaces
+    readonly property color background: "#14161B"
+    readonly property color chartBackground: "#191B1F"
+    readonly property color panelBackground: "#1C1F26"
+    readonly property color headerBackground: "#22262E"
+    readonly property color selection: "#2C3E5C"
+    readonly property color border: "#2A2F36"
+    readonly property color gridLine: "#2A2F36"
+    readonly property color splitHandle: "#30353E"
+
+    // Text
+    readonly property color text: "#FFFFFF"
+    readonly property color textDim: "#969DB3"
+    readonly property color textMuted: "#5E6573"
+    readonly property color accent: "#1A98FC"
+    readonly property color highlight: "#FFE10B"
+
+    // Prices against the previous close
+    readonly property color rise: "#FF3D3D"
+    readonly property color fall: "#0FC351"
+    readonly property color flat: "#FFFFFF"
+
+    // Crosshair
+    readonly property color crosshairLine: "#969DB3"
+    readonly property color crosshairLabel: "#464D59"
+
+    // Server state
+    readonly property color connected: "#5AC478"
+    readonly property color disconnected: "#EB2832"
+
+    // Quick-bar text colours by item style 0..3
+    readonly property var quickBarColors: ["#FFE10B", "#FF3900", "#00F4FF", "#E0BD80"]
+
+    // Fonts: the names views use; the terminal maps them to an installed CJK font.
+    readonly property string fontFamily: "Microsoft YaHei"
+    readonly property string fontFamilySong: "宋体"
+    readonly property int fontSmall: 12
+    readonly property int fontNormal: 13
+    readonly property int fontLarge: 16
+
+    // Sizes
+    readonly property int titleBarHeight: 32
+    readonly property int tabBarHeight: 28
+    readonly property int quickBarHeight: 26
+    readonly property int statusBarHeight: 24
+    readonly property int chartTitleHeight: 20
+    readonly property int timeBarHeight: 20
+    readonly property int sidePanelWidth: 280
+    readonly property int rowHeight: 24
+}
