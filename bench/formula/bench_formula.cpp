@@ -27,115 +27,141 @@ FormulaService& registry() {
     return *s;
 }
 
-const Series& bars(int n) {
-    static Series s10k, s1m;
-    Series& s = n == 10000 ? s10k : s1m;
-    if (s.bars.size() != size_t(n)) {
-        s.bars = testbars::walk(n);
+// Bars from one long bounded walk. At 10k bars every iteration reads the next of several slices
+// spread over it, so neither side runs over one series the branch predictor has learnt; at 1M the
+// whole walk is one series.
+constexpr int kLongWalk = 1000000;
+constexpr int kSliceCount = 16;
+
+std::vector<Series>& slices(int n) {
+    static std::vector<Bar> walk = testbars::meanRevertingWalk(kLongWalk);
+    static std::vector<Series> tenK, whole;
+    std::vector<Series>& set = n >= kLongWalk ? whole : tenK;
+    if (set.empty()) {
+        int count = n >= kLongWalk ? 1 : kSliceCount;
+        int len = std::min(n, kLongWalk);
+        for (int k = 0; k < count; ++k) {
+            size_t from = size_t(kLongWalk - len) / size_t(count) * size_t(k);
+            Series s;
+            s.bars.assign(walk.begin() + long(from), walk.begin() + long(from) + len);
+            set.push_back(std::move(s));
+        }
     }
-    return s;
+    return set;
 }
+
+// The next slice to read: a cycle through the set, one step per iteration.
+struct Cycle {
+    std::vector<Series>& set;
+    size_t at = 0;
+    explicit Cycle(int n) : set(slices(n)) {}
+    Series& next() {
+        Series& s = set[at];
+        at = at + 1 == set.size() ? 0 : at + 1;
+        return s;
+    }
+};
 
 void runVm(benchmark::State& state, const char* name) {
     int n = int(state.range(0));
-    Series s = bars(n);
+    Cycle bars(n);
     ChartVm vm;
     auto inst = registry().find(QString::fromUtf8(name))->create(vm.vm);
     for (auto _ : state) {
-        int ok = vm.run(inst->ctx, s);
+        int ok = vm.run(inst->ctx, bars.next());
         benchmark::DoNotOptimize(ok);
     }
     state.SetItemsProcessed(state.iterations() * n);
 }
 
 // ---- plain loops ----
+// Each computes in one pass what the formula computes, with the formula's definitions: MA and STD
+// over windows of the last N bars (STD with divisor N-1), EMA and SMA starting from the first
+// value, float results combined in float the way the formula's operators combine them.
 struct Out {
     std::vector<std::vector<float>> lines;
     explicit Out(size_t count, size_t n) : lines(count, std::vector<float>(n)) {}
+    float* operator[](size_t k) { return lines[k].data(); }
 };
 
-void ma(const std::vector<Bar>& b, float Bar::*f, int N, float* o) {
-    double sum = 0;
-    for (size_t i = 0; i < b.size(); ++i) {
-        sum += b[i].*f;
-        if (i >= size_t(N))
-            sum -= b[i - size_t(N)].*f;
-        o[i] = i + 1 >= size_t(N) ? float(sum / N) : kInv;
-    }
-}
-void maOf(const float* x, size_t n, int N, float* o) {
-    double sum = 0;
-    for (size_t i = 0; i < n; ++i) {
-        sum += x[i];
-        if (i >= size_t(N))
-            sum -= x[i - size_t(N)];
-        o[i] = i + 1 >= size_t(N) ? float(sum / N) : kInv;
-    }
-}
-void ema(const float* x, size_t n, int N, float* o) {
-    double a = 2.0 / (N + 1), y = n ? x[0] : 0;
-    for (size_t i = 0; i < n; ++i) {
-        y = a * x[i] + (1 - a) * y;
-        o[i] = float(y);
-    }
-}
-void plainMa(benchmark::State& state) {
-    const auto& b = bars(int(state.range(0))).bars;
-    Out o(4, b.size());
+template <class Body>
+void plainLoop(benchmark::State& state, size_t outputs, Body body) {
+    int n = int(state.range(0));
+    Cycle bars(n);
+    Out o(outputs, size_t(n));
     for (auto _ : state) {
-        int periods[] = {5, 10, 20, 60};
-        for (int k = 0; k < 4; ++k)
-            ma(b, &Bar::close, periods[k], o.lines[size_t(k)].data());
+        const std::vector<Bar>& b = bars.next().bars;
+        body(b.data(), b.size(), o);
         benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(state.iterations() * int64_t(b.size()));
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+// A moving sum over the last N values; `mean` reads the window's mean once it is full.
+struct Window {
+    int N;
+    double sum = 0;
+    float mean(size_t i, float add, float drop) {
+        sum += add;
+        if (i >= size_t(N))
+            sum -= drop;
+        return i + 1 >= size_t(N) ? float(sum / N) : kInv;
+    }
+};
+
+// EMA(X,N) and SMA(X,N,M): Y = w*X + (1-w)*Y', the first value as it is.
+struct Smooth {
+    double w;
+    double y = 0;
+    bool have = false;
+    float step(float x) {
+        y = have ? w * x + (1 - w) * y : x;
+        have = true;
+        return float(y);
+    }
+};
+
+void plainMa(benchmark::State& state) {
+    plainLoop(state, 4, [](const Bar* b, size_t n, Out& o) {
+        Window w[4] = {{5}, {10}, {20}, {60}};
+        for (size_t i = 0; i < n; ++i) {
+            float c = b[i].close;
+            for (int k = 0; k < 4; ++k)
+                o[size_t(k)][i] = w[k].mean(i, c, i >= size_t(w[k].N) ? b[i - w[k].N].close : 0);
+        }
+    });
 }
 
 void plainEma(benchmark::State& state) {
-    const auto& b = bars(int(state.range(0))).bars;
-    Out o(3, b.size());
-    for (auto _ : state) {
-        float* c = o.lines[2].data();
-        for (size_t i = 0; i < b.size(); ++i)
-            c[i] = b[i].close;
-        ema(c, b.size(), 12, o.lines[0].data());
-        ema(c, b.size(), 50, o.lines[1].data());
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * int64_t(b.size()));
+    plainLoop(state, 2, [](const Bar* b, size_t n, Out& o) {
+        Smooth e12{2.0 / 13}, e50{2.0 / 51};
+        for (size_t i = 0; i < n; ++i) {
+            o[0][i] = e12.step(b[i].close);
+            o[1][i] = e50.step(b[i].close);
+        }
+    });
 }
 
 void plainMacd(benchmark::State& state) {
-    const auto& b = bars(int(state.range(0))).bars;
-    size_t n = b.size();
-    Out o(3, n);
-    for (auto _ : state) {
-        double fast = 0, slow = 0, dea = 0;
+    plainLoop(state, 3, [](const Bar* b, size_t n, Out& o) {
+        Smooth fast{2.0 / 13}, slow{2.0 / 27}, dea{2.0 / 10};
         for (size_t i = 0; i < n; ++i) {
-            double c = b[i].close;
-            fast = i == 0 ? c : (2 * c + 11 * fast) * (1.0 / 13);
-            slow = i == 0 ? c : (2 * c + 25 * slow) * (1.0 / 27);
-            float dif = float(fast) - float(slow);
-            dea = i == 0 ? dif : (2 * dif + 8 * dea) * 0.1;
-            o.lines[0][i] = dif;
-            o.lines[1][i] = float(dea);
-            o.lines[2][i] = (dif - float(dea)) * 2;
+            float dif = fast.step(b[i].close) - slow.step(b[i].close);
+            float d = dea.step(dif);
+            o[0][i] = dif;
+            o[1][i] = d;
+            o[2][i] = (dif - d) * 2;
         }
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * int64_t(n));
+    });
 }
 
+// RSV over the highest high and lowest low of the last 9 bars (fewer at the start), kept by
+// monotonic queues; a flat window has no RSV, and K and D then keep their state.
 void plainKdj(benchmark::State& state) {
-    const auto& b = bars(int(state.range(0))).bars;
-    size_t n = b.size();
-    Out o(4, n);
-    for (auto _ : state) {
-        // Monotonic queues of bar indices in flat arrays.
-        std::vector<size_t> hq(n), lq(n);
+    std::vector<size_t> hq(size_t(state.range(0))), lq(hq.size());
+    plainLoop(state, 4, [&](const Bar* b, size_t n, Out& o) {
         size_t hh = 0, ht = 0, lh = 0, lt = 0;
-        double k = 0, d = 0;
-        bool have = false;
+        Smooth k{1.0 / 3}, d{1.0 / 3};
         for (size_t i = 0; i < n; ++i) {
             while (ht > hh && b[hq[ht - 1]].high <= b[i].high)
                 --ht;
@@ -148,130 +174,92 @@ void plainKdj(benchmark::State& state) {
             if (lq[lh] + 9 <= i)
                 ++lh;
             float h = b[hq[hh]].high, l = b[lq[lh]].low;
-            float rsv = h == l ? kInv : (b[i].close - l) / (h - l) * 100;
-            if (rsv != kInv) {
-                k = have ? (rsv + 2 * k) * (1.0 / 3) : rsv;
-                d = have ? (k + 2 * d) * (1.0 / 3) : k;
-                have = true;
+            if (h == l) {
+                o[0][i] = o[1][i] = o[2][i] = o[3][i] = kInv;
+                continue;
             }
-            o.lines[0][i] = rsv;
-            o.lines[1][i] = float(k);
-            o.lines[2][i] = float(d);
-            o.lines[3][i] = float(3 * k - 2 * d);
+            float rsv = (b[i].close - l) / (h - l) * 100;
+            float kv = k.step(rsv), dv = d.step(kv);
+            o[0][i] = rsv;
+            o[1][i] = kv;
+            o[2][i] = dv;
+            o[3][i] = 3 * kv - 2 * dv;
         }
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * int64_t(n));
+    });
 }
 
 void plainRsi(benchmark::State& state) {
-    const auto& b = bars(int(state.range(0))).bars;
-    size_t n = b.size();
-    Out o(3, n);
-    for (auto _ : state) {
-        int periods[] = {6, 12, 24};
-        for (int p = 0; p < 3; ++p) {
-            int N = periods[p];
-            double up = 0, all = 0;
-            bool have = false;
-            for (size_t i = 0; i < n; ++i) {
-                if (i == 0) {
-                    o.lines[size_t(p)][i] = kInv;
-                    continue;
-                }
-                double diff = b[i].close - b[i - 1].close;
-                double u = std::max(diff, 0.0), a = std::fabs(diff);
-                double w = 1.0 / N;
-                up = have ? w * u + (1 - w) * up : u;
-                all = have ? w * a + (1 - w) * all : a;
-                have = true;
-                o.lines[size_t(p)][i] = all == 0 ? kInv : float(up / all * 100);
+    plainLoop(state, 3, [](const Bar* b, size_t n, Out& o) {
+        const int periods[] = {6, 12, 24};
+        Smooth up[3], all[3];
+        for (int p = 0; p < 3; ++p)
+            up[p].w = all[p].w = 1.0 / periods[p];
+        for (size_t i = 0; i < n; ++i) {
+            if (i == 0) {
+                o[0][i] = o[1][i] = o[2][i] = kInv;
+                continue;
+            }
+            float diff = b[i].close - b[i - 1].close;
+            float u = std::max(diff, 0.0f), a = std::fabs(diff);
+            for (int p = 0; p < 3; ++p) {
+                float su = up[p].step(u), sa = all[p].step(a);
+                o[size_t(p)][i] = sa == 0 ? kInv : su / sa * 100;
             }
         }
-        benchmark::ClobberMemory();
+    });
+}
+
+// BOLL: MA(C,26) and MA(C,26) +- 2 * the sample standard deviation of the same window.
+void bollLoop(const Bar* b, size_t n, Out& o, bool candles) {
+    const int N = 26;
+    double s = 0, q = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (candles) {
+            o[3][i] = b[i].high;
+            o[4][i] = b[i].open;
+            o[5][i] = b[i].low;
+            o[6][i] = b[i].close;
+        }
+        double c = b[i].close;
+        s += c;
+        q += c * c;
+        if (i >= size_t(N)) {
+            double w = b[i - N].close;
+            s -= w;
+            q -= w * w;
+        }
+        if (i + 1 < size_t(N)) {
+            o[0][i] = o[1][i] = o[2][i] = kInv;
+            continue;
+        }
+        float m = float(s * (1.0 / N));
+        float sd = std::sqrt(float(std::max(0.0, (q - s * s * (1.0 / N)) * (1.0 / (N - 1)))));
+        o[0][i] = m;
+        o[1][i] = m + 2 * sd;
+        o[2][i] = m - 2 * sd;
     }
-    state.SetItemsProcessed(state.iterations() * int64_t(n));
 }
 
 void plainBoll(benchmark::State& state) {
-    const auto& b = bars(int(state.range(0))).bars;
-    size_t n = b.size();
-    Out o(3, n);
-    const int N = 26;
-    for (auto _ : state) {
-        double s = 0, q = 0;
-        for (size_t i = 0; i < n; ++i) {
-            double c = b[i].close;
-            s += c;
-            q += c * c;
-            if (i >= size_t(N)) {
-                double w = b[i - N].close;
-                s -= w;
-                q -= w * w;
-            }
-            if (i + 1 < size_t(N)) {
-                o.lines[0][i] = o.lines[1][i] = o.lines[2][i] = kInv;
-                continue;
-            }
-            double m = s * (1.0 / N);
-            double sd = std::sqrt(std::max(0.0, (q - s * s * (1.0 / N)) * (1.0 / (N - 1))));
-            o.lines[0][i] = float(m);
-            o.lines[1][i] = float(m + 2 * sd);
-            o.lines[2][i] = float(m - 2 * sd);
-        }
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * int64_t(n));
+    plainLoop(state, 3, [](const Bar* b, size_t n, Out& o) { bollLoop(b, n, o, false); });
 }
 
 // BOLL's outputs include its candles: the same loop plus gathering the four price series that the
 // candle record points to, as the VM must.
 void plainBollWithCandles(benchmark::State& state) {
-    const auto& b = bars(int(state.range(0))).bars;
-    size_t n = b.size();
-    Out o(7, n);
-    const int N = 26;
-    for (auto _ : state) {
-        double s = 0, q = 0;
-        for (size_t i = 0; i < n; ++i) {
-            o.lines[3][i] = b[i].high;
-            o.lines[4][i] = b[i].open;
-            o.lines[5][i] = b[i].low;
-            o.lines[6][i] = b[i].close;
-            double c = b[i].close;
-            s += c;
-            q += c * c;
-            if (i >= size_t(N)) {
-                double w = b[i - N].close;
-                s -= w;
-                q -= w * w;
-            }
-            if (i + 1 < size_t(N)) {
-                o.lines[0][i] = o.lines[1][i] = o.lines[2][i] = kInv;
-                continue;
-            }
-            double m = s * (1.0 / N);
-            double sd = std::sqrt(std::max(0.0, (q - s * s * (1.0 / N)) * (1.0 / (N - 1))));
-            o.lines[0][i] = float(m);
-            o.lines[1][i] = float(m + 2 * sd);
-            o.lines[2][i] = float(m - 2 * sd);
-        }
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * int64_t(n));
+    plainLoop(state, 7, [](const Bar* b, size_t n, Out& o) { bollLoop(b, n, o, true); });
 }
 
 void plainVol(benchmark::State& state) {
-    const auto& b = bars(int(state.range(0))).bars;
-    Out o(3, b.size());
-    for (auto _ : state) {
-        for (size_t i = 0; i < b.size(); ++i)
-            o.lines[0][i] = b[i].vol;
-        maOf(o.lines[0].data(), b.size(), 5, o.lines[1].data());
-        maOf(o.lines[0].data(), b.size(), 10, o.lines[2].data());
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * int64_t(b.size()));
+    plainLoop(state, 3, [](const Bar* b, size_t n, Out& o) {
+        Window m5{5}, m10{10};
+        for (size_t i = 0; i < n; ++i) {
+            float v = b[i].vol;
+            o[0][i] = v;
+            o[1][i] = m5.mean(i, v, i >= 5 ? b[i - 5].vol : 0);
+            o[2][i] = m10.mean(i, v, i >= 10 ? b[i - 10].vol : 0);
+        }
+    });
 }
 
 void vmMa(benchmark::State& s) {
@@ -301,13 +289,14 @@ void vmMboll(benchmark::State& s) {
 
 // The default K-line view: the candles with MA on the main chart, VOL and MACD below.
 void defaultLayout(benchmark::State& state) {
-    Series s = bars(10000);
+    Cycle bars(10000);
     ChartVm vm;
     std::vector<std::shared_ptr<Formula>> layout;
     for (const char* name : {"KLINE", "MA", "VOL", "MACD"}) {
         layout.push_back(registry().find(name)->create(vm.vm));
     }
     for (auto _ : state) {
+        Series& s = bars.next();
         for (const auto& f : layout) {
             benchmark::DoNotOptimize(vm.run(f->ctx, s));
         }
@@ -315,11 +304,11 @@ void defaultLayout(benchmark::State& state) {
 }
 
 void strategy(benchmark::State& state, QString name) {
-    Series s = bars(10000);
+    Cycle bars(10000);
     ChartVm vm;
     auto inst = registry().find(name)->create(vm.vm);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(vm.run(inst->ctx, s));
+        benchmark::DoNotOptimize(vm.run(inst->ctx, bars.next()));
     }
 }
 

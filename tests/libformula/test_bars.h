@@ -5,6 +5,7 @@
 
 #include "libformula/fml.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -18,7 +19,9 @@ struct Bar {
     float open, high, low, close, sum, vol, p_close, avg_price, aux;
 };
 
-// A deterministic random walk with realistic candles, volumes and amounts.
+// A deterministic random walk with realistic candles, volumes and amounts. Kept as it is for the
+// tests that read a few hundred bars of it; it drifts in float and leaves plausible prices after
+// some ten thousand bars, so long series come from meanRevertingWalk below.
 inline std::vector<Bar> walk(int n, uint32_t seed = 7) {
     std::vector<Bar> bars(size_t(n < 0 ? 0 : n));
     uint32_t s = seed;
@@ -50,31 +53,118 @@ inline std::vector<Bar> walk(int n, uint32_t seed = 7) {
     return bars;
 }
 
+// A bounded, mean-reverting random walk: the log price is pulled back towards that of `base`
+// by 1% of its distance every bar and never leaves a factor of 8 around it, so the candles stay a
+// plausible price series (in cents) at any length. Kept in double so a million bars do not drift.
+inline std::vector<Bar> meanRevertingWalk(int n, uint64_t seed = 7, double base = 10.0) {
+    std::vector<Bar> bars(size_t(n < 0 ? 0 : n));
+    uint64_t s = seed * 0x9E3779B97F4A7C15ull + 0x2545F4914F6CDD1Dull;
+    auto rnd = [&s]() {  // xorshift64*, uniform in [0, 1)
+        s ^= s >> 12;
+        s ^= s << 25;
+        s ^= s >> 27;
+        return double((s * 0x2545F4914F6CDD1Dull) >> 11) * (1.0 / 9007199254740992.0);
+    };
+    auto cents = [](double v) { return float(std::round(v * 100.0) / 100.0); };
+    const double centre = std::log(base), limit = std::log(8.0);
+    double x = centre;
+    for (int i = 0; i < n; ++i) {
+        Bar& b = bars[size_t(i)];
+        double open = std::exp(x);
+        x += 0.01 * (centre - x) + (rnd() - 0.5) * 0.06;
+        x = std::min(centre + limit, std::max(centre - limit, x));
+        double close = std::exp(x);
+        b.open = cents(open);
+        b.close = cents(close);
+        b.high = cents(std::max(open, close) * (1.0 + rnd() * 0.02));
+        b.low = cents(std::min(open, close) * (1.0 - rnd() * 0.02));
+        b.date = 1200101u + uint32_t(i);
+        b.time = 1577836800u + uint32_t(i) * 86400u;
+        b.vol = float(std::round(100000.0 + rnd() * 900000.0));
+        b.sum = float(double(b.vol) * (double(b.high) + b.low) / 2.0 * 100.0);
+        b.p_close = i == 0 ? b.open : bars[size_t(i - 1)].close;
+        b.avg_price = (b.high + b.low + b.close) / 3.0f;
+        b.aux = float(rnd());
+    }
+    return bars;
+}
+
+// Marks the first `lead` bars and then `width` bars out of every `every` as missing in every
+// price, volume and amount, as a series with a suspension or a late listing delivers them.
+inline void punchGaps(std::vector<Bar>& bars, int lead, int every, int width) {
+    for (size_t i = 0; i < bars.size(); ++i) {
+        bool gap = int(i) < lead || (every > 0 && int(i) % every < width);
+        if (gap) {
+            Bar& b = bars[i];
+            b.open = b.high = b.low = b.close = FMLInvalidValue;
+            b.vol = b.sum = b.avg_price = FMLInvalidValue;
+        }
+    }
+}
+
+// The columns a chart hands the VM by name.
+enum class Column { Open, High, Low, Close, Volume, Amount, Date, AveragePrice, Timestamp, Count };
+
 struct Series {
     std::vector<Bar> bars;
     std::string code = "600000";
-    // Open, high, low and close gathered out of the bar records in one pass per run: a program
-    // asking for several of them (every candle formula does) then costs one walk over the
-    // records instead of one per name.
-    int run = 0;
-    mutable int pricesRun = -1;
-    mutable std::vector<float> prices[4];
+    int run = 0;  // runs over these bars (ChartVm::run counts them)
+    // Bump after changing `bars` in place; replacing or resizing them is noticed on its own.
+    int version = 0;
 
-    const std::vector<float>& price(int which) const {
-        if (pricesRun != run) {
-            const size_t n = bars.size();
-            for (auto& column : prices)
-                column.resize(n);
-            for (size_t k = 0; k < n; ++k) {
-                prices[0][k] = bars[k].open;
-                prices[1][k] = bars[k].high;
-                prices[2][k] = bars[k].low;
-                prices[3][k] = bars[k].close;
-            }
-            pricesRun = run;
+    // A column gathered out of the bar records once and kept while the bars stay as they are, as
+    // a chart keeps its columns between pushes: re-running formulas over unchanged bars then
+    // costs no walk over the records.
+    const std::vector<float>& column(Column which) const {
+        if (cachedVersion != version || cachedData != bars.data() || cachedSize != bars.size()) {
+            for (auto& c : columns)
+                c.clear();
+            cachedVersion = version;
+            cachedData = bars.data();
+            cachedSize = bars.size();
         }
-        return prices[which];
+        std::vector<float>& c = columns[size_t(which)];
+        if (c.size() != bars.size()) {
+            c.resize(bars.size());
+            for (size_t k = 0; k < bars.size(); ++k)
+                c[k] = field(bars[k], which);
+        }
+        return c;
     }
+    const std::vector<float>& price(int which) const {
+        return column(Column(which));  // 0 open, 1 high, 2 low, 3 close
+    }
+
+private:
+    static float field(const Bar& b, Column which) {
+        switch (which) {
+            case Column::Open:
+                return b.open;
+            case Column::High:
+                return b.high;
+            case Column::Low:
+                return b.low;
+            case Column::Close:
+                return b.close;
+            case Column::Volume:
+                return b.vol;
+            case Column::Amount:
+                return b.sum;
+            case Column::Date:
+                return float(b.date);
+            case Column::AveragePrice:
+                return b.avg_price;
+            default: {
+                float f;
+                std::memcpy(&f, &b.time, 4);
+                return f;
+            }
+        }
+    }
+    mutable std::vector<float> columns[size_t(Column::Count)];
+    mutable int cachedVersion = -1;
+    mutable const Bar* cachedData = nullptr;
+    mutable size_t cachedSize = 0;
 };
 
 // The chart's data names (exact, case-sensitive).
@@ -101,23 +191,23 @@ inline int dataNames(void* user, int, fml_arg h, const char* name) {
         return scalar(FMLInvalidValue);
     if (nm == "TOTALFZNUM" || nm == "FROMOPEN")
         return scalar(240);
-    auto gathered = [&](int which) {
-        const std::vector<float>& column = s.price(which);
+    auto gathered = [&](Column which) {
+        const std::vector<float>& column = s.column(which);
         std::memcpy(fml_argument_data(h, n), column.data(), column.size() * sizeof(float));
         return 1;
     };
     if (nm == "O")
-        return gathered(0);
+        return gathered(Column::Open);
     if (nm == "H")
-        return gathered(1);
+        return gathered(Column::High);
     if (nm == "L")
-        return gathered(2);
+        return gathered(Column::Low);
     if (nm == "C")
-        return gathered(3);
+        return gathered(Column::Close);
     if (nm == "V")
-        return series([](const Bar& x, int) { return x.vol; });
+        return gathered(Column::Volume);
     if (nm == "AMO" || nm == "AMT")
-        return series([](const Bar& x, int) { return x.sum; });
+        return gathered(Column::Amount);
     if (nm == "ISLASTBAR")
         return series([n](const Bar&, int k) { return k == n - 1 ? 1.f : 0.f; });
     if (nm == "BARSTATUS")
@@ -125,15 +215,11 @@ inline int dataNames(void* user, int, fml_arg h, const char* name) {
     if (nm == "CURRBARSCOUNT")
         return series([n](const Bar&, int k) { return float(n - k); });
     if (nm == "DATE")
-        return series([](const Bar& x, int) { return float(x.date); });
+        return gathered(Column::Date);
     if (nm == "ZSTJJ")
-        return series([](const Bar& x, int) { return x.avg_price; });
+        return gathered(Column::AveragePrice);
     if (nm == "TIMESTAMP")
-        return series([](const Bar& x, int) {
-            float f;
-            std::memcpy(&f, &x.time, 4);
-            return f;
-        });
+        return gathered(Column::Timestamp);
     if (nm == "CODE") {
         fml_argument_string(h, s.code.c_str(), 6);
         return 1;
