@@ -12,6 +12,18 @@ QtObject {
     readonly property color border: "#2A2F36"
     readonly property color gridLine: "#2A2F36"
     readonly property color splitHandle: "#30353E"
+    readonly property color chartFill: "#FF191B1F"
+
+    // Dialog windows
+    readonly property color dialogBody: "#2C2C2C"
+    readonly property color dialogBorder: "#335493"
+    readonly property color dialogHeader: "#383838"
+    readonly property color dialogField: "#1E1E1E"
+    readonly property color buttonFill: "#FF8000"
+    readonly property color buttonHover: "#0080FF"
+    readonly property color overlayPanel: "#282C33"
+    readonly property color overlayTitle: "#767D87"
+    readonly property color panelSelected: "#4586FF"
 
     // Text
     readonly property color text: "#FFFFFF"

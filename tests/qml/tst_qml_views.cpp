@@ -13,6 +13,7 @@
 
 #include "app/qml_types.h"
 #include "bridge/data_folder.h"
+#include "formula/formula_service.h"
 #include "tests/support/local_http_server.h"
 
 namespace {
@@ -62,6 +63,7 @@ public:
 public slots:
     void applicationAvailable() {
         registerQmlTypes();
+        formula::registerBuiltinFormulas(formula::FormulaService::instance());
         routes();
         server_.start();
         useControlServer(true);
