@@ -9,6 +9,7 @@
 #include "bridge/http_request_factory.h"
 #include "bridge/hutil.h"
 #include "bridge/qcrypto.h"
+#include "quote/mq_model.h"
 #include "service/qbase_service.h"
 #include "service/qmystock_service.h"
 #include "service/qstockpool_service.h"
@@ -35,6 +36,7 @@ void registerQmlTypes() {
     registerType<HUtil>("HUtil");
     registerType<QCrypto>("QCrypto");
     registerType<QBaseService>("QBaseService");
+    registerType<MQModel>("MQModel");
     registerType<QMyStockService>("QMyStockService");
     registerType<QStockPoolService>("QStockPoolService");
 }
