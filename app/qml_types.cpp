@@ -9,6 +9,7 @@
 #include "bridge/http_request_factory.h"
 #include "bridge/hutil.h"
 #include "bridge/qcrypto.h"
+#include "chart/qchart.h"
 #include "quote/mq_model.h"
 #include "service/qbase_service.h"
 #include "service/qmystock_service.h"
@@ -37,6 +38,7 @@ void registerQmlTypes() {
     registerType<QCrypto>("QCrypto");
     registerType<QBaseService>("QBaseService");
     registerType<MQModel>("MQModel");
+    registerType<QChart>("QChart");
     registerType<QMyStockService>("QMyStockService");
     registerType<QStockPoolService>("QStockPoolService");
 }
