@@ -179,7 +179,7 @@ private:
     void realignOverlays(int from);
     void bindLayer(int index);
     QuoteCodeInfo securityFor(int index) const;
-    void placeWindowAfterKLine(int oldCount);
+    void placeWindowAfterKLine(int oldCount, uint32_t oldFirst);
     void placeWindowAfterMinute(bool alwaysMoveCrosshair);
 
     // Layout (qchart_layout.cpp).

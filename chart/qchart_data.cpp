@@ -132,10 +132,11 @@ void QChart::onSyncUpdateKLine(QuoteKPoints* k, int index) {
         return;
     }
     const int oldCount = getFirstKLineSize();
+    const uint32_t oldFirst = oldCount > 0 ? series_[0]->front().time : 0;
     KSeries bars = chart::barsFromKLine(k->points, int(k->count));
     int stored = storeSeries(index, std::move(bars), false, true, securityFor(index));
     if (stored == 0) {
-        placeWindowAfterKLine(oldCount);
+        placeWindowAfterKLine(oldCount, oldFirst);
     } else {
         recalculate();
         update();
@@ -209,18 +210,28 @@ void QChart::setKData(QChart* aChart, uint index) {
     }
 }
 
-void QChart::placeWindowAfterKLine(int oldCount) {
+void QChart::placeWindowAfterKLine(int oldCount, uint32_t oldFirst) {
     const int c = getFirstKLineSize();
-    if (resetWindow_) {
+    const KSeries& bars = *series_[0];
+    // Bars that went in front of the old first bar move every index; bars after the old last
+    // bar move the window only when it showed the newest bar, so a user reading history is
+    // not scrolled by live periods.
+    int front = 0;
+    while (oldCount > 0 && front < c && bars[size_t(front)].time < oldFirst) {
+        ++front;
+    }
+    const bool atNewest = end_ >= oldCount - 1;
+    if (resetWindow_ || oldCount == 0) {
+        // A first block has no window to keep: show the newest bars.
         begin_ = std::max(c - kShowNumber_, 0);
         end_ = std::max(c - 1, 0);
         crosshair_ = end_;
         resetWindow_ = false;
     } else if (c > oldCount) {
-        // Bars loaded in front (or appended) shift the indices: keep the same bars in view.
-        const int d = c - oldCount;
+        const int d = atNewest ? c - oldCount : front;
         begin_ = std::max(begin_ + d, 0);
         end_ = std::clamp(end_ + d, 0, std::max(c - 1, 0));
+        begin_ = std::min(begin_, end_);
         crosshair_ = std::clamp(crosshair_ + d, begin_, std::max(end_, begin_));
     }
     recalculate();

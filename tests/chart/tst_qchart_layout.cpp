@@ -32,6 +32,8 @@ private slots:
         QTest::addColumn<QVector<int>>("expected");
         QTest::newRow("reset: newest bars")
             << 0 << true << QVector<int>{0, 0, -1} << 0 << 500 << QVector<int>{380, 499, 499};
+        QTest::newRow("first block with the flag cleared")
+            << 0 << false << QVector<int>{0, 0, -1} << 0 << 300 << QVector<int>{180, 299, 299};
         QTest::newRow("reset: fewer bars than slots")
             << 0 << true << QVector<int>{0, 0, -1} << 0 << 50 << QVector<int>{0, 49, 49};
         QTest::newRow("older bars keep the view") << 200 << false << QVector<int>{150, 199, 170}
@@ -40,6 +42,8 @@ private slots:
             << 200 << false << QVector<int>{100, 150, 120} << 0 << 1 << QVector<int>{100, 150, 120};
         QTest::newRow("a new period shifts by one")
             << 200 << false << QVector<int>{80, 199, 199} << 0 << 2 << QVector<int>{81, 200, 200};
+        QTest::newRow("reading history is not scrolled by a new period")
+            << 200 << false << QVector<int>{50, 169, 100} << 0 << 3 << QVector<int>{50, 169, 100};
         QTest::newRow("reset again after a cleared flag")
             << 200 << true << QVector<int>{10, 20, 15} << 0 << 1 << QVector<int>{80, 199, 199};
     }
