@@ -11,7 +11,9 @@
 //   veltoquorin-server fastmenu set | fastmenu list                     (JSON array on stdin)
 //   veltoquorin-server release add VERSION URL [--notes TEXT]
 //   veltoquorin-server formula set USER                                  (JSON array on stdin)
-//   veltoquorin-server import DIR            (CSV daily bars and dividends; used on next serve)
+//   veltoquorin-server import DIR [--skip-bad-rows] [--seed N]
+//                            (CSV securities list, daily and minute bars, dividends; all or
+//                            nothing; used on the next serve)
 // Every command takes --data DIR (the SQLite file lives there) or --db URL. Texts of
 // notices, news and research items are read from standard input.
 #include <signal.h>
@@ -65,7 +67,7 @@ struct Args {
     }
 };
 
-const char* const kFlags[] = {"--demo", "--help"};
+const char* const kFlags[] = {"--demo", "--help", "--skip-bad-rows"};
 
 bool isFlag(const QString& arg) {
     for (const char* f : kFlags) {
@@ -110,7 +112,9 @@ int usage(int code) {
         "  veltoquorin-server fastmenu set | fastmenu list                   (JSON on stdin)\n"
         "  veltoquorin-server release add VERSION URL [--notes TEXT]\n"
         "  veltoquorin-server formula set USER                               (JSON on stdin)\n"
-        "  veltoquorin-server import DIR       (CODE.MARKET.csv daily bars, CODE.MARKET.div.csv)\n"
+        "  veltoquorin-server import DIR [--skip-bad-rows] [--seed N]\n"
+        "         (securities.csv, CODE[.MARKET].csv daily bars, CODE[.MARKET].min.csv minute\n"
+        "          bars, CODE[.MARKET].div.csv dividends)\n"
         "every command: --data DIR or --db URL\n",
         code == 0 ? stdout : stderr);
     return code;
@@ -475,8 +479,9 @@ int publishCommand(const Args& args) {
 }  // namespace
 
 #ifdef VQ_HAVE_MARKET
-// Checks the CSV files of DIR and copies them into the data folder, where the next serve
-// uses them in place of the generated series.
+// Checks the CSV files of DIR and brings them into the data folder, where the next serve
+// uses them in place of the generated series. Every problem is listed as file:line: why;
+// any problem (or, with --skip-bad-rows, any file that could not be used) exits with 1.
 int importCommand(const Args& args) {
     if (args.positional.size() < 2 || args.option("data").isEmpty()) {
         return fail(QStringLiteral("import needs a folder of CSV files and --data DIR"));
@@ -485,15 +490,44 @@ int importCommand(const Args& args) {
     if (!QDir().mkpath(dataDir)) {
         return fail(QStringLiteral("cannot create the data folder %1").arg(dataDir));
     }
-    vq::market::ImportReport report;
-    const bool ok = vq::market::importCsv(args.positional[1].toStdString(),
-                                          QDir(dataDir).absolutePath().toStdString(), report);
-    for (const std::string& e : report.errors) {
-        std::fprintf(stderr, "veltoquorin-server: %s\n", e.c_str());
+    vq::market::ImportOptions options;
+    options.skipBadRows = args.has("--skip-bad-rows");
+    bool ok = false;
+    options.seed = args.option("seed", QStringLiteral("20240101")).toULongLong(&ok);
+    if (!ok) {
+        return fail(QStringLiteral("--seed wants a number"));
     }
-    std::printf("veltoquorin-server: imported %d securities, %d bars, %d dividend rows\n",
-                report.securities, report.bars, report.dividends);
-    return ok ? 0 : 1;
+    vq::market::ImportReport report;
+    const bool imported =
+        vq::market::importCsv(args.positional[1].toStdString(),
+                              QDir(dataDir).absolutePath().toStdString(), report, options);
+    // Enough lines to fix a file by; the count says how many more there were.
+    constexpr size_t kShown = 100;
+    for (size_t k = 0; k < report.errors.size() && k < kShown; ++k) {
+        std::fprintf(stderr, "%s\n", report.errors[k].c_str());
+    }
+    if (report.errors.size() > kShown) {
+        std::fprintf(stderr, "veltoquorin-server: %zu more problems not shown\n",
+                     report.errors.size() - kShown);
+    }
+    for (const std::string& n : report.notes) {
+        std::printf("note: %s\n", n.c_str());
+    }
+    if (!imported && !options.skipBadRows) {
+        std::fprintf(stderr,
+                     "veltoquorin-server: nothing imported: %zu problems (the data folder is "
+                     "unchanged; --skip-bad-rows imports what is valid)\n",
+                     report.errors.size());
+        return 1;
+    }
+    std::printf(
+        "veltoquorin-server: imported %d securities with %d daily bars, %d with %lld minute "
+        "bars, %d dividend rows; %d listed, %d added to the market; %d rows skipped, %d files "
+        "rejected\n",
+        report.securities, report.bars, report.minuteSecurities,
+        static_cast<long long>(report.minuteBars), report.dividends, report.listed, report.added,
+        report.skippedRows, report.rejectedFiles);
+    return imported ? 0 : 1;
 }
 #endif
 

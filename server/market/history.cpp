@@ -188,7 +188,8 @@ DailySeries HistoryGenerator::generate(int security, size_t newest) const {
     return out;
 }
 
-std::vector<DailySeries> HistoryGenerator::aggregates() const {
+std::vector<DailySeries> HistoryGenerator::aggregates(
+    const std::function<DailySeries(int)>& seriesOf) const {
     const size_t n = u_.securities.size(), nd = calendar_.size();
     // Which aggregates each traded security feeds.
     std::vector<std::vector<int>> feeds(n);
@@ -209,12 +210,9 @@ std::vector<DailySeries> HistoryGenerator::aggregates() const {
     for (size_t i = 0; i < n; ++i) {
         if (feeds[i].empty())
             continue;
-        const DailySeries ds = generate(int(i));
+        const DailySeries ds = seriesOf ? seriesOf(int(i)) : generate(int(i));
         if (ds.bars.empty())
             continue;
-        const size_t off =
-            size_t(std::lower_bound(calendar_.begin(), calendar_.end(), ds.days.front()) -
-                   calendar_.begin());
         const double fl = double(u_.securities[i].floatShares);
         size_t divIdx = 0;
         for (size_t k = 0; k < ds.bars.size(); ++k) {
@@ -235,7 +233,12 @@ std::vector<DailySeries> HistoryGenerator::aggregates() const {
                            double(bar.volume),
                            bar.amount,
                            0};
-            const size_t d = off + k;
+            // Generated days follow the calendar one by one; imported ones may start before
+            // it, skip suspended days or hold days it does not know.
+            auto at = std::lower_bound(calendar_.begin(), calendar_.end(), ds.days[k]);
+            if (at == calendar_.end() || *at != ds.days[k])
+                continue;
+            const size_t d = size_t(at - calendar_.begin());
             for (int a : feeds[i]) {
                 Sums& x = acc[size_t(a)][d];
                 x.w += add.w;

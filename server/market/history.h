@@ -11,6 +11,7 @@
 #include "server/market/universe.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace vq::market {
@@ -34,8 +35,11 @@ public:
     DailySeries generate(int security, size_t newest = 0) const;
 
     // Every index and block series, from one pass over all members. Indexed by security;
-    // entries of traded securities stay empty.
-    std::vector<DailySeries> aggregates() const;
+    // entries of traded securities stay empty. `seriesOf` gives a member's full series
+    // (imported data where there is some); by default the generated one. Member days the
+    // calendar does not have are passed over.
+    std::vector<DailySeries> aggregates(
+        const std::function<DailySeries(int)>& seriesOf = nullptr) const;
 
     // The minute line of a history day, drawn between the bar's open and close through its
     // high and low, with volume heavier at the open and the close. Deterministic per

@@ -1,31 +1,60 @@
 // Real data instead of generated series: `veltoquorin-server import DIR`.
 //
-// DIR holds one CSV file per security, named CODE.MARKET.csv (e.g. 600000.1.csv) or
-// CODE.csv (market taken from the code), with the columns
-//     date,open,high,low,close,volume,amount
-// (date yyyy-mm-dd or yyyymmdd; a header line is optional), and optionally
-// CODE[.MARKET].div.csv with
-//     date,cash,bonus_shares,rights_shares,rights_price
-// (values per share). The files are checked and copied into DATADIR/market/import, where
-// the market finds them on start and uses them in place of the generated series. The days
-// the market stored after its generated history are dropped, since they continued the
-// series that the import replaces.
+// DIR holds CSV files (layouts in csv.h and security_list.h):
+//     CODE.csv or CODE.MARKET.csv           daily bars (MARKET 1 Shanghai, 2 Shenzhen; taken
+//                                           from the code when left out)
+//     CODE[.MARKET].min.csv                 1-minute bars
+//     CODE[.MARKET].div.csv                 dividends: date,cash,bonus_shares,rights_shares,
+//                                           rights_price (per share)
+//     securities.csv                        the securities list: codes the generated universe
+//                                           lacks are added from it
+// A bar file must name a security of the universe or of the list (this import's or an
+// earlier one's). A security with minute bars but no daily file gets daily bars made of its
+// minutes.
+//
+// All or nothing: every file is read and checked before anything changes. The new data is
+// written to a staging folder beside DATA/market/import (earlier imports linked in) and
+// swapped with it in one rename, so a crash at any point leaves the old data or the new,
+// never a mix. With `skipBadRows` bad rows are left out and reported, and a file that
+// cannot be used at all is reported and left out; the rest is imported.
+//
+// The stored days after the generated history continued the replaced series; they are
+// dropped, and the next start fills them in again from the imported closes. A running
+// server sees the import at its next start.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace vq::market {
 
-struct ImportReport {
-    int securities = 0;               // daily files accepted
-    int bars = 0;                     // bars accepted in them
-    int dividends = 0;                // dividend rows accepted
-    std::vector<std::string> errors;  // one line per rejected file or row ("file:line: why")
+struct ImportOptions {
+    bool skipBadRows = false;
+    // The universe the data joins (as the server's --seed; the A-share count of a full
+    // market).
+    uint64_t seed = 20240101;
+    int aShares = 4200;
+    int today = 0;  // yyyymmdd after which bars are refused; 0: today in Beijing
 };
 
-// Returns false when DIR cannot be read or nothing could be imported; rows that fail are
-// reported in `report.errors` and left out, the rest of the file is kept.
-bool importCsv(const std::string& dir, const std::string& dataDir, ImportReport& report);
+struct ImportReport {
+    int securities = 0;  // securities whose daily bars were imported
+    int bars = 0;        // daily bars in them
+    int minuteSecurities = 0;
+    int64_t minuteBars = 0;
+    int dividends = 0;  // dividend rows
+    int listed = 0;     // rows of the securities list read
+    int added = 0;      // securities the universe lacks, added from the list
+    int skippedRows = 0;
+    int rejectedFiles = 0;
+    std::vector<std::string> errors;  // "file:line: why", or "file: why"
+    std::vector<std::string> notes;   // worth knowing, not wrong
+};
+
+// Returns true when everything was imported. On false, in strict mode nothing changed; with
+// skipBadRows what was valid was imported.
+bool importCsv(const std::string& dir, const std::string& dataDir, ImportReport& report,
+               const ImportOptions& options = {});
 
 }  // namespace vq::market

@@ -5,6 +5,7 @@
 #include "server/market/calendar.h"
 #include "server/market/csv.h"
 #include "server/market/history.h"
+#include "server/market/imported_data.h"
 #include "server/market/kline.h"
 #include "server/market/rng.h"
 #include "server/market/session.h"
@@ -86,7 +87,10 @@ public:
         if (!opt_.dataDir.empty())
             anchor = openDayStore(anchor, stored);
         const int firstDay = (anchor / 10000 - 8) * 10000 + 101;
-        u_ = buildUniverse(opt_.seed, std::max(50, opt_.aShares), firstDay, nextTradingDay(anchor));
+        imports_.open(opt_.dataDir);
+        anchor_ = anchor;
+        u_ = buildUniverse(opt_.seed, std::max(50, opt_.aShares), firstDay, nextTradingDay(anchor),
+                           imports_.listedWithBars());
         gen_ =
             std::make_unique<HistoryGenerator>(u_, opt_.seed, tradingDaysBetween(firstDay, anchor));
         // Stored days belong to the universe they were written with: one made by another
@@ -96,6 +100,8 @@ public:
         for (const Security& sec : u_.securities)
             for (char c : sec.code + char('0' + sec.market))
                 fingerprint_ = (fingerprint_ ^ uint8_t(c)) * 1099511628211ull;
+        // So are the days after an import: they continued the series it replaced.
+        fingerprint_ = (fingerprint_ ^ imports_.stamp()) * 1099511628211ull;
         for (auto it = stored.begin(); it != stored.end();)
             it = storedPrint_[it->first] == fingerprint_ ? std::next(it) : stored.erase(it);
         if (opt_.clock == ClockMode::Demo && !stored.empty() && stored.rbegin()->first >= day_)
@@ -108,18 +114,20 @@ public:
         // Previous closes and five-day volumes: a few generated steps per security.
         std::vector<double> pre(u_.securities.size()), d5(u_.securities.size());
         for (const Security& s : u_.securities) {
-            if (isAggregate(s))
+            auto imp = importedKey_.find(s.index);
+            if (isAggregate(s) && imp == importedKey_.end())
                 continue;
-            auto imp = imported_.find(s.index);
-            const DailySeries ds =
-                imp != imported_.end() ? imp->second : gen_->generate(s.index, 5);
+            const std::vector<Bar> bars = imp != importedKey_.end()
+                                              ? imports_.lastBars(imp->second, anchor_, 5)
+                                              : gen_->generate(s.index, 5).bars;
             auto& rv = recentVol_[size_t(s.index)];
-            for (size_t k = ds.bars.size() > 5 ? ds.bars.size() - 5 : 0; k < ds.bars.size(); ++k)
-                rv.push_back(double(ds.bars[k].volume));
-            pre[size_t(s.index)] = ds.bars.empty() ? s.basePrice : ds.bars.back().close;
+            if (!isAggregate(s))
+                for (const Bar& b : bars)
+                    rv.push_back(double(b.volume));
+            pre[size_t(s.index)] = bars.empty() ? s.basePrice : bars.back().close;
         }
         for (const Security& s : u_.securities)
-            if (isAggregate(s))
+            if (isAggregate(s) && !importedKey_.count(s.index))
                 pre[size_t(s.index)] = s.basePrice;
         // Days between the anchor and today: as stored, or filled in (and stored) when the
         // server did not run that day.
@@ -262,7 +270,7 @@ public:
         }
         const std::vector<Bar> daily = dailyBars(i, false);
         const std::vector<int> dayList = dayNumbers(i);
-        const int histDays = int(std::min<size_t>(dayList.size(), kIntradayDays));
+        const int histDays = int(std::min<size_t>(dayList.size(), intradayDays(i)));
         for (int k = 0; k < histDays && have < skip + rows; ++k) {
             const size_t d = dayList.size() - 1 - size_t(k);
             days.push_back(aggregateMinutes(historyMinuteBars(i, dayList[d], daily, d), per));
@@ -437,43 +445,52 @@ private:
             }
     }
 
+    // Which securities have imported series. Codes that are in neither the universe nor
+    // (as added securities) the list are passed over; the import refuses them anyway.
     void loadImports() {
-        if (opt_.dataDir.empty())
-            return;
-        const fs::path dir = fs::path(opt_.dataDir) / "market" / "import";
-        std::error_code ec;
-        if (!fs::is_directory(dir, ec))
-            return;
-        std::vector<std::string> errors;
-        for (const auto& e : fs::directory_iterator(dir, ec)) {
-            const std::string name = e.path().filename().string();
-            if (name.size() < 6 || name.substr(name.size() - 4) != ".csv" ||
-                name.find(".div.") != std::string::npos)
-                continue;
-            const std::string stem = name.substr(0, name.size() - 4);
-            const auto dot = stem.find('.');
+        for (const std::string& key : imports_.dailyKeys()) {
+            const auto dot = key.find('.');
             if (dot == std::string::npos)
                 continue;
-            const int sec = u_.find(stem.substr(0, dot), std::atoi(stem.substr(dot + 1).c_str()));
-            if (sec < 0 || isAggregate(u_.securities[size_t(sec)]))
+            const int sec = u_.find(key.substr(0, dot), std::atoi(key.c_str() + dot + 1));
+            if (sec < 0)
                 continue;
-            DailySeries ds = parseDailyCsv(readFile(e.path()), name, errors);
-            if (ds.bars.empty())
-                continue;
-            const fs::path div = dir / (stem + ".div.csv");
-            if (fs::exists(div, ec))
-                parseDividendCsv(readFile(div), stem + ".div.csv", ds, errors);
-            imported_[sec] = std::move(ds);
+            importedKey_[sec] = key;
+            if (imports_.hasMinutes(key))
+                minuteDays_[sec] = 0;
         }
+    }
+
+    // History days the minute cycles reach back: imported minutes as far as they go.
+    size_t intradayDays(int i) const {
+        if (!minuteDays_.count(i))
+            return kIntradayDays;
+        return std::max<size_t>(kIntradayDays, importedMinutes(i)->days.size());
+    }
+
+    std::shared_ptr<const MinuteSeries> importedMinutes(int i) const {
+        std::lock_guard<std::mutex> lock(minuteMu_);
+        auto it = minuteCache_.find(i);
+        if (it != minuteCache_.end())
+            return it->second;
+        if (minuteCache_.size() >= kMinuteCacheSize)
+            minuteCache_.erase(minuteCache_.begin());
+        auto m = std::make_shared<const MinuteSeries>(imports_.minutes(importedKey_.at(i)));
+        minuteCache_[i] = m;
+        return m;
+    }
+
+    // The whole series of a security with imported daily bars, or the generated one.
+    DailySeries memberSeries(int i) const {
+        auto imp = importedKey_.find(i);
+        return imp != importedKey_.end() ? imports_.daily(imp->second, anchor_) : gen_->generate(i);
     }
 
     // The stored daily series of a security, before the live days: imported, generated or
     // aggregated.
     std::shared_ptr<const DailySeries> base(int i) const {
-        auto imp = imported_.find(i);
-        if (imp != imported_.end())
-            return std::shared_ptr<const DailySeries>(&imp->second, [](const DailySeries*) {});
-        if (isAggregate(u_.securities[size_t(i)])) {
+        const bool imported = importedKey_.count(i) > 0;
+        if (!imported && isAggregate(u_.securities[size_t(i)])) {
             const auto& all = aggregates();
             return std::shared_ptr<const DailySeries>(&all[size_t(i)], [](const DailySeries*) {});
         }
@@ -485,7 +502,7 @@ private:
                 return it->second->second;
             }
         }
-        auto made = std::make_shared<const DailySeries>(gen_->generate(i));
+        auto made = std::make_shared<const DailySeries>(memberSeries(i));
         std::lock_guard<std::mutex> lock(cacheMu_);
         auto it = cacheIndex_.find(i);
         if (it != cacheIndex_.end())
@@ -500,7 +517,12 @@ private:
     }
 
     const std::vector<DailySeries>& aggregates() const {
-        std::call_once(aggOnce_, [this] { aggregates_ = gen_->aggregates(); });
+        std::call_once(aggOnce_, [this] {
+            if (importedKey_.empty())
+                aggregates_ = gen_->aggregates();
+            else
+                aggregates_ = gen_->aggregates([this](int i) { return memberSeries(i); });
+        });
         return aggregates_;
     }
 
@@ -655,6 +677,33 @@ private:
             }
         }
         const float pre = d > 0 ? daily[d - 1].close : daily[d].open;
+        if (minuteDays_.count(i)) {
+            const auto series = importedMinutes(i);
+            auto it = series->days.find(day);
+            if (it != series->days.end()) {
+                // Imported minutes as they traded; a minute without a bar (no trade, or a
+                // gap in the file) stays at the last price with no volume.
+                std::vector<Bar> out(session::kMinutes);
+                size_t k = it->second.first;
+                float last = daily[d].open > 0 ? daily[d].open : pre;
+                for (int m = 0; m < session::kMinutes; ++m) {
+                    Bar& b = out[size_t(m)];
+                    b.time = beijingTime(day, 0, 0) + minuteEnd(m);
+                    if (k < it->second.second && series->bars[k].time == b.time) {
+                        b = series->bars[k++];
+                        last = b.close;
+                    } else {
+                        b.open = b.high = b.low = b.close = last;
+                    }
+                }
+                if (leads) {
+                    leads->clear();
+                    for (const Bar& b : out)
+                        leads->push_back(b.close);
+                }
+                return out;
+            }
+        }
         const MinuteDay md = gen_->minuteLine(i, day, daily[d], pre);
         if (leads) {
             // No members' minutes for a generated day: the leading index runs a little
@@ -979,7 +1028,13 @@ private:
     Universe u_;
     std::unique_ptr<HistoryGenerator> gen_;
     std::unique_ptr<Session> session_;
-    std::unordered_map<int, DailySeries> imported_;
+    ImportedData imports_;
+    int anchor_ = 0;                                    // last day of the stored history
+    std::unordered_map<int, std::string> importedKey_;  // security -> CODE.MARKET
+    std::unordered_map<int, int> minuteDays_;           // securities with imported minutes
+    static constexpr size_t kMinuteCacheSize = 32;
+    mutable std::mutex minuteMu_;
+    mutable std::map<int, std::shared_ptr<const MinuteSeries>> minuteCache_;
 
     mutable std::mutex cacheMu_;
     mutable std::list<std::pair<int, std::shared_ptr<const DailySeries>>> cache_;

@@ -399,6 +399,60 @@ struct Builder {
         }
     }
 
+    // A security of an imported list: its figures come from the list and its bars, none
+    // from the generator's random draws, so the generated securities stay as they were.
+    void addListed(const ListedSecurity& l) {
+        const auto& inds = names::industries();
+        const auto& regs = names::regions();
+        const auto& cons = names::concepts();
+        Security s;
+        SimParams p;
+        s.code = l.code;
+        s.market = int8_t(l.market);
+        s.type = l.type;
+        s.name = l.name;
+        s.pinyin = l.pinyin;
+        const bool shanghaiB = l.type == SecType::BShare && l.market == Shanghai;
+        s.decimals = l.type == SecType::Fund || l.type == SecType::Bond || shanghaiB ? 3 : 2;
+        s.listDate = l.listDate ? l.listDate : firstDay;
+        s.basePrice = l.basePrice > 0 ? l.basePrice : 10;
+        s.volatility = l.volatility > 0 ? std::min(l.volatility, 0.08) : 0.02;
+        s.floatShares = l.floatShares;
+        s.totalShares = std::max(l.totalShares, l.floatShares);
+        p.historyStart = std::max(s.listDate, firstDay);
+        p.tick = s.decimals == 3 ? 0.001 : 0.01;
+        p.lot = l.type == SecType::Bond ? 10 : l.code.rfind("688", 0) == 0 ? 200 : 100;
+        p.beta = 1;
+        p.turnover = 0.01;
+        p.tradeRate = l.type == SecType::Index ? 0 : 0.2;
+        MembershipTexts m;
+        if (l.type == SecType::Stock) {
+            m.industry = l.industry;
+            m.region = l.region;
+            for (size_t i = 0; i < inds.size(); ++i)
+                if (l.industry == inds[i].name.text) {
+                    p.industry = int(i);
+                    p.industryLoad = 0.8;
+                    s.industry = 900000 + 401 + int64_t(i);
+                }
+            for (size_t i = 0; i < regs.size(); ++i)
+                if (l.region == regs[i].text || l.region == std::string(regs[i].text) + "板块")
+                    s.region = 900000 + 501 + int64_t(i);
+            for (const std::string& c : l.concepts) {
+                if (!m.concept.empty())
+                    m.concept += ",";
+                m.concept += c;
+                for (size_t i = 0; i < cons.size(); ++i)
+                    if (c == cons[i].text)
+                        s.concepts.push_back(900000 + 601 + int64_t(i));
+            }
+            std::sort(s.concepts.begin(), s.concepts.end());
+        }
+        usedNames.insert(s.name);
+        const int idx = add(std::move(s), std::move(p));
+        u.membership[size_t(idx)] = std::move(m);
+    }
+
     void addIndex(const char* code, int8_t market, const char* name, const char* py, double level,
                   int64_t blockId, std::vector<int> members) {
         Security s;
@@ -634,14 +688,36 @@ struct Builder {
 
 }  // namespace
 
-Universe buildUniverse(uint64_t seed, int aShares, int firstHistoryDay, int today) {
+Universe buildUniverse(uint64_t seed, int aShares, int firstHistoryDay, int today,
+                       const std::vector<ListedSecurity>& listed) {
     Builder b(seed, firstHistoryDay, today);
     b.u.firstHistoryDay = firstHistoryDay;
     b.buildStocks(std::max(50, aShares));
     b.buildBShares();
     b.buildFunds();
     b.buildBonds();
+    if (!listed.empty()) {
+        // The indices come last, so the codes the generator will use are known only from a
+        // build without the list.
+        const Universe plain = buildUniverse(seed, aShares, firstHistoryDay, today);
+        for (const ListedSecurity& l : listed)
+            if (plain.find(l.code, l.market) < 0)
+                b.addListed(l);
+    }
     b.buildBlocksAndIndices();
+    // A list naming a generated security brings its real name along.
+    for (const ListedSecurity& l : listed) {
+        const int i = b.u.find(l.code, l.market);
+        if (i < 0)
+            continue;
+        Security& s = b.u.securities[size_t(i)];
+        s.name = l.name;
+        s.pinyin = l.pinyin;
+        if (l.floatShares > 0 && s.type != SecType::Index && s.type != SecType::Block) {
+            s.floatShares = l.floatShares;
+            s.totalShares = std::max(l.totalShares, l.floatShares);
+        }
+    }
     return std::move(b.u);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "server/market/market.h"
+#include "server/market/security_list.h"
 #include "server/market/types.h"
 
 #include <string>
@@ -44,7 +45,11 @@ struct Universe {
 };
 
 // Builds the universe. `aShares` A-share stocks; history starts at `firstHistoryDay`
-// (listing dates before it are cut to it).
-Universe buildUniverse(uint64_t seed, int aShares, int firstHistoryDay, int today);
+// (listing dates before it are cut to it). Securities of `listed` that the generated ones
+// lack join them (after the bonds, before the indices, so that the blocks and indices their
+// codes belong to count them); the name, letters and share capital of a listed security the
+// universe has are taken from the list.
+Universe buildUniverse(uint64_t seed, int aShares, int firstHistoryDay, int today,
+                       const std::vector<ListedSecurity>& listed = {});
 
 }  // namespace vq::market

@@ -4,6 +4,7 @@
 #include "server/market/csv.h"
 #include "server/market/import.h"
 #include "server/market/market.h"
+#include "server/market/security_list.h"
 
 #include <QtTest>
 
@@ -16,6 +17,59 @@ namespace {
 void write(const QString& path, const std::string& text) {
     std::ofstream out(path.toStdString(), std::ios::binary);
     out << text;
+}
+
+Options smallMarket() {
+    Options o;
+    o.seed = 5;
+    o.clock = ClockMode::Manual;
+    o.aShares = 200;
+    o.startTime = beijingTime(20240614, 10, 0);
+    return o;
+}
+
+ImportOptions importOptions() {
+    ImportOptions o;
+    o.seed = 5;
+    o.aShares = 200;
+    o.today = 20240613;
+    return o;
+}
+
+// The Shenzhen stocks of the small market.
+std::vector<const Security*> shenzhenStocks(const Market& m) {
+    std::vector<const Security*> out;
+    for (const Security& s : m.securities())
+        if (s.type == SecType::Stock && s.market == Shenzhen)
+            out.push_back(&s);
+    return out;
+}
+
+std::pair<std::string, int> firstStock(const Options& o) {
+    auto m = Market::create(o);
+    const Security* s = shenzhenStocks(*m).front();
+    return {s->code, s->market};
+}
+
+std::string secondStock(const Options& o) {
+    auto m = Market::create(o);
+    return shenzhenStocks(*m)[1]->code;
+}
+
+// Every file under a folder with its bytes, to tell whether anything changed.
+QByteArray folderText(const QString& dir) {
+    QByteArray all;
+    QDirIterator it(dir, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QStringList files;
+    while (it.hasNext())
+        files << it.next();
+    files.sort();
+    for (const QString& f : files) {
+        QFile file(f);
+        file.open(QIODevice::ReadOnly);
+        all += f.toUtf8() + '\n' + file.readAll();
+    }
+    return all;
 }
 
 }  // namespace
@@ -42,44 +96,244 @@ private slots:
         QCOMPARE(parseDate(text.toStdString()), ymd);
     }
 
-    void rows_data() {
+    void dateTimes_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("ymd");
+        QTest::addColumn<int>("second");
+        QTest::newRow("date only") << "2024-06-14" << 20240614 << -1;
+        QTest::newRow("minute") << "2024-06-14 09:31" << 20240614 << 34260;
+        QTest::newRow("seconds") << "2024/06/14 15:00:00" << 20240614 << 54000;
+        QTest::newRow("T separator") << "2024-06-14T13:01:00" << 20240614 << 46860;
+        QTest::newRow("compact time") << "20240614 093100" << 20240614 << 34260;
+        QTest::newRow("hour 25") << "2024-06-14 25:00" << 0 << -1;
+        QTest::newRow("dangling separator") << "2024-06-14 " << 0 << -1;
+    }
+    void dateTimes() {
+        QFETCH(QString, text);
+        QFETCH(int, ymd);
+        QFETCH(int, second);
+        int s = -2;
+        QCOMPARE(parseDateTime(text.toStdString(), s), ymd);
+        if (ymd)
+            QCOMPARE(s, second);
+    }
+
+    // One file read strictly and with bad rows skipped: how many bars each keeps, and the
+    // first problem (empty when there is none).
+    void dailyFiles_data() {
         QTest::addColumn<QString>("csv");
-        QTest::addColumn<int>("bars");
-        QTest::addColumn<int>("errors");
+        QTest::addColumn<int>("strictBars");  // -1: the file is rejected
+        QTest::addColumn<int>("skipBars");    // -1: rejected even when skipping
+        QTest::addColumn<QString>("problem");
+        const QString good = "2024-06-13,10,11,9.5,10.5,1000,10500\n";
         QTest::newRow("header and two rows")
             << "date,open,high,low,close,volume,amount\n2024-06-13,10,11,9.5,10.5,1000,10500\n"
                "2024-06-14,10.5,10.8,10.1,10.2,800,8200\n"
-            << 2 << 0;
-        QTest::newRow("no header, CRLF") << "20240613,10,11,9.5,10.5,1000,10500\r\n" << 1 << 0;
-        QTest::newRow("high below close") << "2024-06-13,10,10.2,9.5,10.5,1000,10500\n" << 0 << 1;
-        QTest::newRow("negative volume") << "2024-06-13,10,11,9.5,10.5,-1,10500\n" << 0 << 1;
-        QTest::newRow("zero price") << "2024-06-13,0,11,9.5,10.5,1,10500\n" << 0 << 1;
-        QTest::newRow("missing column") << "2024-06-13,10,11,9.5,10.5,1000\n" << 0 << 1;
-        QTest::newRow("text in a number") << "2024-06-13,10,11,9.5,abc,1000,1\n" << 0 << 1;
+            << 2 << 2 << "";
+        QTest::newRow("no header, CRLF") << "20240613,10,11,9.5,10.5,1000,10500\r\n"
+                                         << 1 << 1 << "";
+        QTest::newRow("byte-order mark, no header")
+            << "\xEF\xBB\xBF" + good + "2024-06-14,10.5,10.8,10.1,10.2,800,8200\n"
+            << 2 << 2 << "";
+        QTest::newRow("byte-order mark and header")
+            << "\xEF\xBB\xBF"
+               "date,open,high,low,close,volume\n2024-06-13,10,11,9.5,10.5,1000\n"
+            << 1 << 1 << "";
+        QTest::newRow("public layout with openinterest")
+            << "datetime,open,high,low,close,volume,openinterest\n"
+               "2024-06-13 00:00:00,10,11,9.5,10.5,1000,0\n"
+            << 1 << 1 << "";
+        QTest::newRow("columns in another order")
+            << "code,date,close,open,low,high,vol,amount\n000001,2024-06-13,10.5,10,9.5,11,1000,"
+               "10500\n"
+            << 1 << 1 << "";
+        QTest::newRow("quoted fields")
+            << "date,open,high,low,close,volume,amount\n\"2024-06-13\",\"10\",11,9.5,10.5,1000,"
+               "\"10500\"\n"
+            << 1 << 1 << "";
+        QTest::newRow("comma inside a quoted price")
+            << "date,open,high,low,close,volume\n2024-06-13,38,39,37,\"38,44\",1000\n"
+            << -1 << -1 << "x.csv:2: close is not a number: \"38,44\"";
+        QTest::newRow("quote not closed") << good + "2024-06-14,10,11,9.5,\"10.5,1000,10500\n"
+                                          << -1 << -1 << "x.csv:2: a quoted field is not closed";
+        QTest::newRow("high below close")
+            << good + "2024-06-14,10,10.2,9.5,10.5,1000,10500\n"
+            << -1 << 1 << "x.csv:2: high and low do not contain open and close";
+        QTest::newRow("high below low") << good + "2024-06-14,10,9,9.5,9.2,1000,10500\n"
+                                        << -1 << 1 << "x.csv:2: high is below low";
+        QTest::newRow("negative volume")
+            << good + "2024-06-14,10,11,9.5,10.5,-1,10500\n"
+            << -1 << 1 << "x.csv:2: volume and amount must not be negative";
+        QTest::newRow("zero price") << good + "2024-06-14,0,11,9.5,10.5,1,10500\n"
+                                    << -1 << 1 << "x.csv:2: prices must be positive";
+        QTest::newRow("missing column") << good + "2024-06-14,10,11,9.5,10.5,1000\n"
+                                        << -1 << 1 << "x.csv:2: 6 fields where 7 are expected";
+        QTest::newRow("text in a number") << good + "2024-06-14,10,11,9.5,abc,1000,1\n"
+                                          << -1 << 1 << "x.csv:2: close is not a number: \"abc\"";
+        QTest::newRow("infinity") << good + "2024-06-14,10,inf,9.5,10.5,1000,10500\n"
+                                  << -1 << 1 << "x.csv:2: high is not a number: \"inf\"";
         QTest::newRow("bad date after the first line")
-            << "2024-06-13,10,11,9.5,10.5,1000,10500\n2024-02-30,10,11,9.5,10.5,1000,10500\n"
-            << 1 << 1;
-        QTest::newRow("blank lines") << "\n2024-06-13,10,11,9.5,10.5,1000,10500\n\n" << 1 << 0;
-        QTest::newRow("infinity") << "2024-06-13,10,inf,9.5,10.5,1000,10500\n" << 0 << 1;
+            << good + "2024-02-30,10,11,9.5,10.5,1000,10500\n"
+            << -1 << 1 << "x.csv:2: not a date: \"2024-02-30\"";
+        QTest::newRow("repeated date") << "\n" + good + "2024-06-13,10,11,9.5,10.4,1000,10500\n"
+                                       << -1 << 1 << "x.csv:3: 2024-06-13 repeats line 2";
+        QTest::newRow("out of order")
+            << good + "2024-06-12,10,11,9.5,10.4,1000,10500\n"
+            << -1 << 1 << "x.csv:2: 2024-06-12 comes after a later bar (line 1)";
+        QTest::newRow("in the future") << good + "2024-06-17,10,11,9.5,10.5,1000,10500\n"
+                                       << -1 << 1 << "x.csv:2: 2024-06-17 is in the future";
+        QTest::newRow("minute bar in a daily file")
+            << good + "2024-06-14 10:00,10,11,9.5,10.5,1000,10500\n"
+            << -1 << 1 << "x.csv:2: a time of day in a daily file (minute bars go in CODE.min.csv)";
+        QTest::newRow("blank lines") << "\n" + good + "\n\n" << 1 << 1 << "";
+        QTest::newRow("header without volume")
+            << "date,open,high,low,close\n2024-06-13,10,11,9.5,10.5\n"
+            << -1 << -1 << "x.csv:1: the header has no volume column";
+        QTest::newRow("neither data nor header") << "hello,world\n" + good << -1 << -1
+                                                 << "x.csv:1: neither a date nor a header naming "
+                                                    "date, open, high, low, close and volume";
+        QTest::newRow("too few columns without a header")
+            << "2024-06-13,10,11,9.5,10.5\n"
+            << -1 << -1
+            << "x.csv:1: expected the columns date,open,high,low,close,volume[,amount], found 5 "
+               "fields";
+        QTest::newRow("only bad rows") << "date,open,high,low,close,volume\n2024-06-13,a,b,c,d,e\n"
+                                       << -1 << -1 << "x.csv:2: open is not a number: \"a\"";
+        QTest::newRow("empty") << "" << -1 << -1 << "x.csv: no bars";
     }
-    void rows() {
+    void dailyFiles() {
         QFETCH(QString, csv);
-        QFETCH(int, bars);
-        QFETCH(int, errors);
-        std::vector<std::string> errs;
-        const DailySeries ds = parseDailyCsv(csv.toStdString(), "x.csv", errs);
-        QCOMPARE(int(ds.bars.size()), bars);
-        QCOMPARE(int(errs.size()), errors);
-        for (const std::string& e : errs)
-            QVERIFY(e.rfind("x.csv:", 0) == 0);
+        QFETCH(int, strictBars);
+        QFETCH(int, skipBars);
+        QFETCH(QString, problem);
+        const std::string text = csv.toStdString();
+        BarReadOptions strict;
+        strict.latestDay = 20240614;
+        BarReadOptions skipping = strict;
+        skipping.skipBadRows = true;
+        for (const BarReadOptions& o : {strict, skipping}) {
+            BarFile f;
+            std::vector<std::string> problems;
+            const bool ok = readBarsCsv(text, "x.csv", BarKind::Daily, o, f, problems);
+            const int expect = o.skipBadRows ? skipBars : strictBars;
+            QCOMPARE(ok, expect >= 0);
+            if (ok)
+                QCOMPARE(int(f.bars.size()), expect);
+            QCOMPARE(problems.empty(), problem.isEmpty());
+            if (!problem.isEmpty())
+                QCOMPARE(QString::fromStdString(problems.front()), problem);
+            if (ok && o.skipBadRows)
+                QCOMPARE(f.skipped, int(problems.size()));
+        }
     }
 
-    void sortedAndDeduplicated() {
-        std::vector<std::string> errs;
-        const DailySeries ds = parseDailyCsv(
-            "2024-06-14,1,1,1,1,1,1\n2024-06-12,2,2,2,2,2,2\n2024-06-14,3,3,3,3,3,3\n", "y", errs);
-        QCOMPARE(ds.days, (std::vector<int>{20240612, 20240614}));
-        QCOMPARE(ds.bars[1].close, 3.0f);  // the later row of a repeated date wins
+    void dailyBarValues() {
+        BarFile f;
+        std::vector<std::string> problems;
+        QVERIFY(readBarsCsv("date,open,high,low,close,volume\n2024-06-13,10,11,9,10.5,1000\n", "v",
+                            BarKind::Daily, {}, f, problems));
+        QCOMPARE(f.days, std::vector<int>{20240613});
+        QCOMPARE(f.bars[0].time, beijingTime(20240613, 15, 0));
+        QCOMPARE(f.bars[0].close, 10.5f);
+        QCOMPARE(f.bars[0].volume, int64_t(1000));
+        QCOMPARE(f.bars[0].amount, 1000 * (10 + 11 + 9 + 10.5) / 4);  // estimated from the prices
+    }
+
+    // Minute files: how the bars of one day land on the 240 minutes of the session.
+    void minuteFiles_data() {
+        QTest::addColumn<QString>("csv");
+        QTest::addColumn<int>("bars");  // -1: rejected
+        QTest::addColumn<QString>("firstEnd");
+        QTest::addColumn<QString>("lastEnd");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("stamped with the minute's end")
+            << "datetime,open,high,low,close,volume\n2024-06-13 09:31:00,10,10,10,10,100\n"
+               "2024-06-13 11:30:00,10,10,10,10,100\n2024-06-13 13:01:00,10,10,10,10,100\n"
+               "2024-06-13 15:00:00,10,10,10,10,100\n"
+            << 4 << "09:31"
+            << "15:00"
+            << "";
+        QTest::newRow("stamped with the minute's start")
+            << "datetime,open,high,low,close,volume\n2024-06-13 09:30,10,10,10,10,100\n"
+               "2024-06-13 11:29,10,10,10,10,100\n2024-06-13 13:00,10,10,10,10,100\n"
+               "2024-06-13 14:59,10,10,10,10,100\n"
+            << 4 << "09:31"
+            << "15:00"
+            << "";
+        QTest::newRow("opening auction joins the first minute")
+            << "2024-06-13 09:25,10,10,10,10,100\n2024-06-13 09:31,10,10.2,10,10.1,100\n"
+               "2024-06-13 15:00,10,10,10,10,100\n"
+            << 2 << "09:31"
+            << "15:00"
+            << "";
+        QTest::newRow("date and time columns")
+            << "date,time,open,high,low,close,volume,amount\n2024-06-13,09:31,10,10,10,10,100,"
+               "1000\n2024-06-13,09:32,10,10,10,10,100,1000\n2024-06-13,15:00,10,10,10,10,100,"
+               "1000\n"
+            << 3 << "09:31"
+            << "15:00"
+            << "";
+        QTest::newRow("no header, separate time")
+            << "20240613,0931,10,10,10,10,100\n20240613,1500,10,10,10,10,100\n"
+            << 2 << "09:31"
+            << "15:00"
+            << "";
+        QTest::newRow("lunch break")
+            << "2024-06-13 09:31,10,10,10,10,100\n2024-06-13 12:00,10,10,10,10,100\n"
+               "2024-06-13 15:00,10,10,10,10,100\n"
+            << -1 << ""
+            << ""
+            << "m.csv:2: 12:00 is outside the trading session";
+        QTest::newRow("no time of day") << "2024-06-13,10,10,10,10,100\n"
+                                        << -1 << ""
+                                        << ""
+                                        << "m.csv:1: no time of day in a minute file";
+        QTest::newRow("repeated minute")
+            << "2024-06-13 09:31,10,10,10,10,100\n2024-06-13 09:31,10,10,10,10,100\n"
+            << -1 << ""
+            << ""
+            << "m.csv:2: 2024-06-13 09:31 repeats line 1";
+    }
+    void minuteFiles() {
+        QFETCH(QString, csv);
+        QFETCH(int, bars);
+        QFETCH(QString, firstEnd);
+        QFETCH(QString, lastEnd);
+        QFETCH(QString, problem);
+        BarFile f;
+        std::vector<std::string> problems;
+        const bool ok = readBarsCsv(csv.toStdString(), "m.csv", BarKind::Minute, {}, f, problems);
+        QCOMPARE(ok, bars >= 0);
+        if (!ok) {
+            QCOMPARE(QString::fromStdString(problems.front()), problem);
+            return;
+        }
+        QCOMPARE(int(f.bars.size()), bars);
+        auto hhmm = [](int64_t t) {
+            const int s = beijingSecondOfDay(t);
+            return QString::asprintf("%02d:%02d", s / 3600, s / 60 % 60);
+        };
+        QCOMPARE(hhmm(f.bars.front().time), firstEnd);
+        QCOMPARE(hhmm(f.bars.back().time), lastEnd);
+        QCOMPARE(beijingDate(f.bars.back().time), 20240613);
+    }
+
+    void minutesMakeDays() {
+        BarFile f;
+        std::vector<std::string> problems;
+        QVERIFY(
+            readBarsCsv("2024-06-12 09:31,10,10.5,9.9,10.2,100\n"
+                        "2024-06-12 15:00,10.2,10.3,9.8,10.1,200\n"
+                        "2024-06-13 09:31,10.1,10.1,10,10,300\n",
+                        "m", BarKind::Minute, {}, f, problems));
+        const BarFile d = dailyFromMinutes(f);
+        QCOMPARE(d.days, (std::vector<int>{20240612, 20240613}));
+        QCOMPARE(d.bars[0].open, 10.0f);
+        QCOMPARE(d.bars[0].high, 10.5f);
+        QCOMPARE(d.bars[0].low, 9.8f);
+        QCOMPARE(d.bars[0].close, 10.1f);
+        QCOMPARE(d.bars[0].volume, int64_t(300));
+        QCOMPARE(d.bars[1].time, beijingTime(20240613, 15, 0));
     }
 
     void dividendFactor() {
@@ -96,32 +350,14 @@ private slots:
 
     void importIntoMarket() {
         QTemporaryDir src, data;
-        // Pick a real code of the seeded universe.
-        Options o;
-        o.seed = 5;
-        o.clock = ClockMode::Manual;
-        o.aShares = 200;
-        o.startTime = beijingTime(20240614, 10, 0);
-        std::string code;
-        int market = 0;
-        {
-            auto m = Market::create(o);
-            for (const Security& s : m->securities())
-                if (s.type == SecType::Stock) {
-                    code = s.code;
-                    market = s.market;
-                    break;
-                }
-        }
+        Options o = smallMarket();
+        const auto [code, market] = firstStock(o);
         const QString base = src.path() + "/" + QString::fromStdString(code);
-        write(
-            base + "." + QString::number(market) + ".csv",
-            "date,open,high,low,close,volume,amount\n2024-06-11,20,21,19,20.5,100000,2050000\n"
-            "2024-06-12,20.5,22,20,21,120000,2500000\n2024-06-13,21,21.5,20.2,20.8,90000,1900000\n"
-            "bad row\n");
+        write(base + "." + QString::number(market) + ".csv",
+              "date,open,high,low,close,volume,amount\n2024-06-11,20,21,19,20.5,100000,2050000\n"
+              "2024-06-12,20.5,22,20,21,120000,2500000\n2024-06-13,21,21.5,20.2,20.8,90000,"
+              "1900000\n");
         write(base + "." + QString::number(market) + ".div.csv", "2024-06-13,0.5,0,0,0\n");
-        write(src.path() + "/README.csv", "not a security\n");
-        write(src.path() + "/999999.7.csv", "2024-06-13,1,1,1,1,1,1\n");
 
         // A market ran on this data folder before: its stored days go with the import.
         {
@@ -133,12 +369,13 @@ private slots:
         }
         QVERIFY(QDir(data.path() + "/market").entryList({"days-*"}, QDir::Dirs).size() == 1);
         ImportReport report;
-        QVERIFY(importCsv(src.path().toStdString(), data.path().toStdString(), report));
+        QVERIFY(importCsv(src.path().toStdString(), data.path().toStdString(), report,
+                          importOptions()));
         QVERIFY(QDir(data.path() + "/market").entryList({"days-*"}, QDir::Dirs).isEmpty());
         QCOMPARE(report.securities, 1);
         QCOMPARE(report.bars, 3);
         QCOMPARE(report.dividends, 1);
-        QVERIFY(report.errors.size() >= 3);  // the bad row, README and market 7
+        QVERIFY(report.errors.empty());
 
         o.dataDir = data.path().toStdString();
         auto m = Market::create(o);
@@ -153,9 +390,120 @@ private slots:
         QCOMPARE(divs[0].exDate, 20240613);
 
         ImportReport none;
-        QVERIFY(
-            !importCsv((src.path() + "/missing").toStdString(), data.path().toStdString(), none));
+        QVERIFY(!importCsv((src.path() + "/missing").toStdString(), data.path().toStdString(), none,
+                           importOptions()));
         QVERIFY(!none.errors.empty());
+    }
+
+    // One bad thing beside good files: strictly nothing changes; skipping imports the rest
+    // and still fails when a whole file could not be used.
+    void allOrNothing_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("problem");
+        QTest::addColumn<bool>("skipSucceeds");
+        QTest::newRow("bad row")
+            << "@.csv"
+            << "date,open,high,low,close,volume\n2024-06-12,9,9,9,9,1\nbad row\n"
+            << "@.csv:3: 1 fields where 6 are expected" << true;
+        QTest::newRow("repeated date") << "@.csv"
+                                       << "2024-06-12,9,9,9,9,1\n2024-06-12,9,9,9,9,1\n"
+                                       << "@.csv:2: 2024-06-12 repeats line 1" << true;
+        QTest::newRow("file of an unknown code")
+            << "000999.2.csv"
+            << "2024-06-12,9,9,9,9,1\n"
+            << "000999.2.csv: 000999.2 is neither in the market nor in securities.csv" << false;
+        QTest::newRow("not a file name the import knows")
+            << "notes.csv"
+            << "notes\n"
+            << "notes.csv: not named CODE[.MARKET].csv, CODE[.MARKET].min.csv, "
+               "CODE[.MARKET].div.csv or securities.csv"
+            << false;
+        QTest::newRow("market 7") << "600000.7.csv"
+                                  << "2024-06-12,9,9,9,9,1\n"
+                                  << "600000.7.csv: not named CODE[.MARKET].csv, "
+                                     "CODE[.MARKET].min.csv, CODE[.MARKET].div.csv or "
+                                     "securities.csv"
+                                  << false;
+        QTest::newRow("dividends of an unknown code")
+            << "000999.div.csv"
+            << "2024-06-12,0.1,0,0,0\n"
+            << "000999.div.csv: 000999.2 is neither in the market nor in securities.csv" << false;
+        QTest::newRow("bad list row")
+            << "securities.csv"
+            << "code,market,name,type\n000998,SZ,某某,warrant\n"
+            << "securities.csv:2: type must be stock, bshare, fund, bond or index, not "
+               "\"warrant\""
+            << true;
+        QTest::newRow("bad minute row")
+            << "@.min.csv"
+            << "2024-06-12 09:31,9,9,9,9,1\n2024-06-12 12:30,9,9,9,9,1\n"
+            << "@.min.csv:2: 12:30 is outside the trading session" << true;
+    }
+    void allOrNothing() {
+        QFETCH(QString, file);
+        QFETCH(QString, text);
+        QFETCH(QString, problem);
+        QFETCH(bool, skipSucceeds);
+        Options o = smallMarket();
+        const std::string code = firstStock(o).first;
+        const QString other = QString::fromStdString(secondStock(o));
+        file.replace("@", QString::fromStdString(code));
+        problem.replace("@", QString::fromStdString(code));
+        QTemporaryDir first, src, data;
+        write(first.path() + "/" + QString::fromStdString(code) + ".csv",
+              "2024-06-11,10,11,9,10,100\n");
+        ImportReport r0;
+        QVERIFY(
+            importCsv(first.path().toStdString(), data.path().toStdString(), r0, importOptions()));
+        const QByteArray before = folderText(data.path());
+
+        write(src.path() + "/" + other + ".csv", "2024-06-12,8,8,8,8,1\n");
+        write(src.path() + "/" + file, text.toStdString());
+        ImportReport strict;
+        QVERIFY(!importCsv(src.path().toStdString(), data.path().toStdString(), strict,
+                           importOptions()));
+        QVERIFY(!strict.errors.empty());
+        QCOMPARE(QString::fromStdString(strict.errors.front()), problem);
+        QCOMPARE(folderText(data.path()), before);
+        QVERIFY(!QDir(data.path() + "/market/import.staging").exists());
+
+        ImportOptions skip = importOptions();
+        skip.skipBadRows = true;
+        ImportReport skipped;
+        QCOMPARE(importCsv(src.path().toStdString(), data.path().toStdString(), skipped, skip),
+                 skipSucceeds);
+        QCOMPARE(QString::fromStdString(skipped.errors.front()), problem);
+        // The good file went in beside the earlier import.
+        const QStringList days = QDir(data.path() + "/market/import").entryList({"*.day"});
+        QVERIFY(days.contains(other + ".2.day"));
+        QVERIFY(days.contains(QString::fromStdString(code) + ".2.day"));
+    }
+
+    // A crash half way through an import leaves its staging folder behind: the market never
+    // reads it, and the next import starts afresh.
+    void interruptedImport() {
+        QTemporaryDir src, data;
+        Options o = smallMarket();
+        const auto [code, market] = firstStock(o);
+        o.dataDir = data.path().toStdString();
+        write(src.path() + "/" + QString::fromStdString(code) + ".csv",
+              "2024-06-12,30,30,30,30,100\n2024-06-13,31,31,31,31,100\n");
+        ImportReport r;
+        QVERIFY(importCsv(src.path().toStdString(), o.dataDir, r, importOptions()));
+        QDir().mkpath(data.path() + "/market/import.staging");
+        write(data.path() + "/market/import.staging/" + QString::fromStdString(code) + "." +
+                  QString::number(market) + ".day",
+              "half a file");
+        {
+            auto m = Market::create(o);
+            QCOMPARE(m->snapshot()->quote(m->find(code, market)).pre_close, 31.0f);
+        }
+        write(src.path() + "/" + QString::fromStdString(code) + ".csv",
+              "2024-06-12,30,30,30,30,100\n2024-06-13,32,32,32,32,100\n");
+        QVERIFY(importCsv(src.path().toStdString(), o.dataDir, r, importOptions()));
+        auto m = Market::create(o);
+        QCOMPARE(m->snapshot()->quote(m->find(code, market)).pre_close, 32.0f);
     }
 };
 
