@@ -45,7 +45,7 @@ QuoteCodeInfo QChart::securityFor(int index) const {
         }
     }
     // Blocks carry no decimals; prices of the two exchanges and of blocks have two.
-    if (info.decimal <= 0 && info.code[0] == 0) {
+    if (info.decimal <= 0) {
         info.decimal = 2;
     }
     return info;
@@ -100,14 +100,15 @@ void QChart::bindLayer(int index) {
         return;
     }
     KSeries* s = index < int(series_.size()) ? series_[size_t(index)].get() : nullptr;
-    const QuoteCodeInfo security =
-        index < int(securities_.size()) ? securities_[size_t(index)] : QuoteCodeInfo{};
+    QuoteCodeInfo security{};
+    if (index < int(securities_.size())) {
+        security = securities_[size_t(index)];
+    } else {
+        security.decimal = 2;
+    }
     for (CTXData& d : *layers_[size_t(index)]) {
         d.series = s;
         d.security = security;
-        if (d.security.decimal <= 0 && d.security.code[0] == 0) {
-            d.security.decimal = 2;
-        }
     }
 }
 
