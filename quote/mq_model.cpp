@@ -4,6 +4,7 @@
 #include "quote/quote_proxy.h"
 
 #include <array>
+#include <climits>
 #include <cstring>
 
 namespace {

@@ -44,6 +44,9 @@ class MQModel : public QObject {
     Q_PROPERTY(QString code READ code NOTIFY codeInfoChanged)
     Q_PROPERTY(int market READ market NOTIFY codeInfoChanged)
     Q_PROPERTY(int type READ type NOTIFY codeInfoChanged)
+    // Decimal places of the security's prices (0 before the first snapshot), so a chart bound
+    // to the model prints prices as the snapshot does.
+    Q_PROPERTY(int decimal READ decimal NOTIFY codeInfoChanged)
 public:
     // Ex-rights modes of the main K-line series.
     enum DividendOption { DividendNone = 1, DividendForward = 2, DividendBackward = 4 };
@@ -54,6 +57,7 @@ public:
     QString code() const;
     int market() const;
     int type() const;
+    int decimal() const { return info_.decimal; }
 
     Q_INVOKABLE void getMinuteData(const QString& code, uint market, int sIndex);
     Q_INVOKABLE void getHMinuteData(const QString& code, uint market, int sIndex, uint time);

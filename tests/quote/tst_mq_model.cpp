@@ -504,6 +504,7 @@ void TestMQModel::identity() {
     QCOMPARE(model.market(), market);
     QCOMPARE(model.type(), type);
     QCOMPARE(model.code(), market == 0 ? QString() : code);
+    QCOMPARE(model.decimal(), market == 0 ? 0 : 2);
     if (market != 0) {
         // Receivers of the snapshot already see the identity it carries.
         QCOMPARE(got.all.at(0).signal, QString("codeInfoChanged"));
