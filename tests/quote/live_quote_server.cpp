@@ -46,11 +46,10 @@ bool LiveQuoteServer::startServer() {
 void LiveQuoteServer::stopServer() {
     if (process_.state() == QProcess::NotRunning)
         return;
-    process_.terminate();
-    if (!process_.waitForFinished(10000)) {
-        process_.kill();
-        process_.waitForFinished();
-    }
+    // Killed rather than asked to stop: an orderly stop waits for the market's background
+    // history pass (seconds), and nothing in the throw-away data folder needs saving.
+    process_.kill();
+    process_.waitForFinished();
 }
 
 bool LiveQuoteServer::startEngine() {

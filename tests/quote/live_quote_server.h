@@ -31,7 +31,7 @@ public:
     // Starts the server process (again, after stopServer, on the same ports and data folder);
     // false with the server's output in `log()` when it does not come up.
     bool startServer();
-    // Stops the server process; the engine notices the lost connection.
+    // Ends the server process at once; the engine notices the lost connection.
     void stopServer();
     // Starts the engine thread once and waits for the connection.
     bool startEngine();
