@@ -20,7 +20,7 @@
 //
 // The stored days after the generated history continued the replaced series; they are
 // dropped, and the next start fills them in again from the imported closes. A running
-// server sees the import at its next start.
+// server goes on with the data it started with and sees the import at its next start.
 #pragma once
 
 #include <cstdint>

@@ -4,7 +4,12 @@
 #include "server/market/calendar.h"
 #include "server/market/csv.h"
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <filesystem>
 
 namespace vq::market {
@@ -17,16 +22,68 @@ bool endsWith(const std::string& s, const std::string& tail) {
     return s.size() > tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
+// Removes the serving folders of processes that ended without removing theirs.
+void removeStaleServing(const fs::path& market) {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(market, ec)) {
+        const std::string name = e.path().filename().string();
+        if (name.rfind("import.serving-", 0) != 0)
+            continue;
+        const long pid = std::atol(name.c_str() + 15);
+        if (pid > 0 && pid != long(getpid()) && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            fs::remove_all(e.path(), ec);
+    }
+}
+
+// A folder of hard links to the files of `from` (the same files, not copies); empty when
+// the links cannot be made.
+std::string linkServing(const fs::path& from) {
+    static std::atomic<int> counter{0};
+    const fs::path to = from.parent_path() / ("import.serving-" + std::to_string(getpid()) + "-" +
+                                              std::to_string(++counter));
+    std::error_code ec;
+    fs::remove_all(to, ec);
+    if (!fs::create_directory(to, ec))
+        return {};
+    for (const auto& e : fs::directory_iterator(from, ec)) {
+        fs::create_hard_link(e.path(), to / e.path().filename(), ec);
+        if (ec) {
+            fs::remove_all(to, ec);
+            return {};
+        }
+    }
+    return to.string();
+}
+
 }  // namespace
 
+ImportedData::~ImportedData() {
+    std::error_code ec;
+    if (!serving_.empty())
+        fs::remove_all(serving_, ec);
+}
+
 void ImportedData::open(const std::string& dataDir) {
-    *this = ImportedData();
+    std::error_code ec;
+    if (!serving_.empty())
+        fs::remove_all(serving_, ec);
+    serving_.clear();
+    dir_.clear();
+    stamp_ = 0;
+    listed_.clear();
+    dailyKeys_.clear();
+    legacy_.clear();
+    minuteKeys_.clear();
     if (dataDir.empty())
         return;
-    dir_ = (fs::path(dataDir) / "market" / "import").string();
-    std::error_code ec;
+    const fs::path market = fs::path(dataDir) / "market";
+    dir_ = (market / "import").string();
     if (!fs::is_directory(dir_, ec))
         return;
+    removeStaleServing(market);
+    serving_ = linkServing(dir_);
+    if (!serving_.empty())
+        dir_ = serving_;
     for (const auto& e : fs::directory_iterator(dir_, ec)) {
         const std::string name = e.path().filename().string();
         if (endsWith(name, ".day")) {
@@ -48,8 +105,6 @@ void ImportedData::open(const std::string& dataDir) {
     dailyKeys_.erase(std::unique(dailyKeys_.begin(), dailyKeys_.end()), dailyKeys_.end());
     std::sort(minuteKeys_.begin(), minuteKeys_.end());
     stamp_ = std::strtoull(readWholeFile((fs::path(dir_) / "stamp").string()).c_str(), nullptr, 10);
-    if (!stamp_ && !dailyKeys_.empty())
-        stamp_ = 1;  // an earlier version's import
     std::vector<std::string> problems;
     readSecurityList(readWholeFile((fs::path(dir_) / "securities.csv").string()), "securities.csv",
                      listed_, problems);

@@ -21,12 +21,20 @@ struct MinuteSeries {
 
 class ImportedData {
 public:
+    ImportedData() = default;
+    ImportedData(const ImportedData&) = delete;
+    ImportedData& operator=(const ImportedData&) = delete;
+    ~ImportedData();
+
     // Reads the list and which series there are; an empty or missing folder holds nothing.
+    // The files are linked into a folder of this process's own first, so an import while
+    // the server runs never changes what it reads later; that folder goes with it.
     void open(const std::string& dataDir);
 
     // Listed securities that have daily bars (the ones that may join the universe).
     std::vector<ListedSecurity> listedWithBars() const;
-    // Changes with every import; 0 when nothing was imported.
+    // Changes with every import; 0 when nothing (or an earlier version's import, which
+    // cleared the stored days itself) was imported.
     uint64_t stamp() const { return stamp_; }
 
     // Keys are CODE.MARKET.
@@ -41,6 +49,7 @@ public:
 
 private:
     std::string dir_;
+    std::string serving_;  // our own links to the files, removed at the end
     uint64_t stamp_ = 0;
     std::vector<ListedSecurity> listed_;
     std::vector<std::string> dailyKeys_;

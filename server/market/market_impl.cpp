@@ -100,8 +100,10 @@ public:
         for (const Security& sec : u_.securities)
             for (char c : sec.code + char('0' + sec.market))
                 fingerprint_ = (fingerprint_ ^ uint8_t(c)) * 1099511628211ull;
-        // So are the days after an import: they continued the series it replaced.
-        fingerprint_ = (fingerprint_ ^ imports_.stamp()) * 1099511628211ull;
+        // So are the days after an import: they continued the series it replaced. (Without
+        // an import the fingerprint stays what earlier versions wrote.)
+        if (imports_.stamp())
+            fingerprint_ = (fingerprint_ ^ imports_.stamp()) * 1099511628211ull;
         for (auto it = stored.begin(); it != stored.end();)
             it = storedPrint_[it->first] == fingerprint_ ? std::next(it) : stored.erase(it);
         if (opt_.clock == ClockMode::Demo && !stored.empty() && stored.rbegin()->first >= day_)

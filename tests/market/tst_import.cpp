@@ -480,6 +480,27 @@ private slots:
         QVERIFY(days.contains(QString::fromStdString(code) + ".2.day"));
     }
 
+    // A running market keeps reading the data it started with; the next start sees the new.
+    void importWhileServing() {
+        QTemporaryDir src, data;
+        Options o = smallMarket();
+        const auto [code, market] = firstStock(o);
+        o.dataDir = data.path().toStdString();
+        const QString file = src.path() + "/" + QString::fromStdString(code) + ".csv";
+        write(file, "2024-06-12,30,30,30,30,100\n2024-06-13,31,31,31,31,100\n");
+        ImportReport r;
+        QVERIFY(importCsv(src.path().toStdString(), o.dataDir, r, importOptions()));
+        auto running = Market::create(o);
+        write(file, "2024-06-12,40,40,40,40,100\n2024-06-13,41,41,41,41,100\n");
+        QVERIFY(importCsv(src.path().toStdString(), o.dataDir, r, importOptions()));
+        const int i = running->find(code, market);
+        QCOMPARE(running->kline(i, Cycle::Day, 1, 2).bars.front().close, 30.0f);
+        QCOMPARE(Market::create(o)->kline(i, Cycle::Day, 1, 2).bars.front().close, 40.0f);
+        running.reset();
+        QCOMPARE(QDir(data.path() + "/market").entryList({"import.serving-*"}, QDir::Dirs).size(),
+                 0);
+    }
+
     // A crash half way through an import leaves its staging folder behind: the market never
     // reads it, and the next import starts afresh.
     void interruptedImport() {
