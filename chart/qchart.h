@@ -225,6 +225,9 @@ private:
     std::vector<std::unique_ptr<CTXLayer>> layers_;
     std::vector<std::shared_ptr<formula::Formula>> formulas_;
     int evaluation_ = 0;  // bumped at every evaluation pass; read-back caches compare it
+    // Set when bars or formulas changed. Scrolling, zooming and resizing reuse the outputs:
+    // formulas run over whole series, so the window does not change what they compute.
+    bool outputsStale_ = true;
 
     int begin_ = 0;
     int end_ = 0;

@@ -96,6 +96,7 @@ void QChart::realignOverlays(int from) {
 }
 
 void QChart::bindLayer(int index) {
+    outputsStale_ = true;
     if (index < 0 || index >= int(layers_.size())) {
         return;
     }

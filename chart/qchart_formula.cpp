@@ -125,6 +125,7 @@ bool QChart::removeFormula(int vIndex, int aIndex) {
 }
 
 void QChart::eraseSeries(int index) {
+    outputsStale_ = true;
     series_.erase(series_.begin() + index);
     if (index < int(securities_.size())) {
         securities_.erase(securities_.begin() + index);
@@ -241,6 +242,7 @@ bool QChart::replaceInstance(CTXData& d, const QString& nName) {
     if (!placed) {
         formulas_.push_back(inst);
     }
+    outputsStale_ = true;
     d.ctx = inst->ctx;
     d.name = nName;
     d.drawMain = inst->kind != formula::KindMainReplace;
@@ -280,6 +282,10 @@ void QChart::reLoadFormula() {
 }
 
 void QChart::evaluateLayers() {
+    if (!outputsStale_) {
+        return;
+    }
+    outputsStale_ = false;
     ++evaluation_;
     // Records of layers without bars must not keep pointing at bars that went away.
     for (size_t i = 0; i < layers_.size(); ++i) {

@@ -223,6 +223,33 @@ private slots:
         QVERIFY2(qAbs(d->geo.min - min) < 1e-3, qPrintable(QString::number(d->geo.min)));
     }
 
+    void rangeFollowsWindow_data() {
+        QTest::addColumn<int>("begin");
+        QTest::addColumn<int>("end");
+        QTest::newRow("early bars") << 10 << 19;
+        QTest::newRow("newest bars") << 80 << 99;
+        QTest::newRow("one bar") << 42 << 42;
+    }
+    void rangeFollowsWindow() {
+        QFETCH(int, begin);
+        QFETCH(int, end);
+        auto chart = fixture::makeChart();
+        chart->appendFormula(0, "T_CLOSE", "NO", "NO");
+        feedKLine(*chart, kpoints(100));
+        chart->updateReCalcShow(begin, end, 120, begin);
+        const CTXData* d = chart->getCTXData(0);
+        const float hi = chart->getPosKData(end)->close;
+        const float lo = chart->getPosKData(begin)->close;
+        QCOMPARE(d->geo.max, hi == lo ? hi * 1.01f : hi);
+        QCOMPARE(d->geo.min, hi == lo ? lo * 0.99f : lo);
+        // Scrolling reuses the outputs; a live push brings new ones.
+        std::vector<QuoteKPoint> today = kpoints(1, 99);
+        today[0].close = 50;
+        feedKLine(*chart, today);
+        chart->updateReCalcShow(90, 99, 120, 99);
+        QCOMPARE(chart->getCTXData(0)->geo.max, 50.0f);
+    }
+
     void percentageAlignment_data() {
         QTest::addColumn<int>("overlayFirstDay");
         QTest::addColumn<float>("overlayBase");
