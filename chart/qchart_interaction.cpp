@@ -59,7 +59,7 @@ void QChart::updateCrosshairPos(int x_pos) {
         ne = last;
         if (lineType_ == QLatin1String("kline")) {
             // Past the newest bar: drop bars at the left, leaving empty slots at the right.
-            nb = std::min(b + (c - last), last);
+            nb = int(std::min<long long>(static_cast<long long>(b) + c - last, last));
         }
     }
     nb = std::max(nb, 0);

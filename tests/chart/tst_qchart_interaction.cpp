@@ -81,6 +81,9 @@ private slots:
             << "KLINE" << QVector<int>{0, 119, 0} << -1 << QVector<int>{0, 119, 0} << false;
         QTest::newRow("left at bar 0 of a short series")
             << "KLINE" << QVector<int>{0, 49, 0} << -1 << QVector<int>{0, 49, 0} << false;
+        QTest::newRow("far past the newest bar")
+            << "KLINE" << QVector<int>{380, 499, 499} << 2147483647 << QVector<int>{499, 499, 499}
+            << true;
         QTest::newRow("minute chart stops at the last minute")
             << "MLINE" << QVector<int>{0, 99, 99} << 100 << QVector<int>{0, 99, 99} << false;
     }
