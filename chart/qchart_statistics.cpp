@@ -6,11 +6,20 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 namespace {
 
-QString dateText(uint32_t time) {
-    return QDateTime::fromSecsSinceEpoch(qint64(time)).toString(QStringLiteral("yyyy-MM-dd"));
+// K-line bars carry their local date packed as (year - 1900) * 10000 + month * 100 + day, which
+// formats without a time-zone conversion per bar; minute bars carry their time there instead.
+QString dateText(const KData& bar) {
+    if (bar.date > 0 && bar.date < 10000000u) {
+        char text[16];
+        std::snprintf(text, sizeof(text), "%04u-%02u-%02u", bar.date / 10000 + 1900,
+                      bar.date / 100 % 100, bar.date % 100);
+        return QString::fromLatin1(text);
+    }
+    return QDateTime::fromSecsSinceEpoch(qint64(bar.time)).toString(QStringLiteral("yyyy-MM-dd"));
 }
 
 QString priceText(double v, int decimal) {
@@ -101,7 +110,7 @@ QJsonObject QChart::intervalStatistics(int anStart, int anEnd) const {
 
     QJsonArray dates;
     for (const KData& b : bars) {
-        dates.append(dateText(b.time));
+        dates.append(dateText(b));
     }
     QJsonArray array1;
     array1.append(entry(QStringLiteral("总数"), countText(total)));
@@ -122,8 +131,8 @@ QJsonObject QChart::intervalStatistics(int anStart, int anEnd) const {
 
     QJsonObject json;
     json.insert(QStringLiteral("dates"), dates);
-    json.insert(QStringLiteral("sdate"), dateText(bars[size_t(s)].time));
-    json.insert(QStringLiteral("edate"), dateText(bars[size_t(e)].time));
+    json.insert(QStringLiteral("sdate"), dateText(bars[size_t(s)]));
+    json.insert(QStringLiteral("edate"), dateText(bars[size_t(e)]));
     json.insert(QStringLiteral("array1"), array1);
     json.insert(QStringLiteral("array2"), array2);
     return json;
@@ -151,7 +160,7 @@ void QChart::setISStartEnd(QString asStart, QString asEnd) {
     int end = -1;
     const KSeries& bars = *series_[0];
     for (size_t k = 0; k < bars.size(); ++k) {
-        const QString d = dateText(bars[k].time);
+        const QString d = dateText(bars[k]);
         if (d == asStart) {
             start = int(k);
         }
