@@ -260,23 +260,9 @@ bool importCsv(const std::string& dir, const std::string& dataDir, ImportReport&
             ++report.securities;
             report.bars += int(daily.bars.size());
         }
-        if (!g.minute.empty() && read(g.minute, BarKind::Minute, f)) {
-            put(staging / (key + ".min"), encodeBars(BarFileKind::Minute, f.bars));
-            ++report.minuteSecurities;
-            report.minuteBars += int64_t(f.bars.size());
-            if (!haveDaily && g.daily.empty() && !fs::exists(staging / (key + ".day"), ec) &&
-                !fs::exists(staging / (key + ".csv"), ec)) {
-                BarFile d = dailyFromMinutes(f);
-                daily.days = std::move(d.days);
-                daily.bars = std::move(d.bars);
-                haveDaily = true;
-                put(staging / (key + ".day"), encodeBars(BarFileKind::Daily, daily.bars));
-                report.notes.push_back(g.minute + ": daily bars of " + key +
-                                       " made from its minutes");
-            }
-        }
         if (!haveDaily) {
-            // Dividends and the list's figures need the daily bars an earlier import kept.
+            // Minutes, dividends and the list's figures go with the daily bars an earlier
+            // import kept.
             std::vector<Bar> bars;
             if (readBarFile((staging / (key + ".day")).string(), BarFileKind::Daily, bars)) {
                 for (const Bar& b : bars)
@@ -288,6 +274,41 @@ bool importCsv(const std::string& dir, const std::string& dataDir, ImportReport&
                 daily = parseDailyCsv(readWholeFile((staging / (key + ".csv")).string()),
                                       key + ".csv", ignored);
                 haveDaily = !daily.bars.empty();
+            }
+        }
+        if (!g.minute.empty() && read(g.minute, BarKind::Minute, f)) {
+            // Every day of minutes needs its daily bar, or no chart would reach it.
+            int missing = 0;
+            for (size_t k = 0; haveDaily && k < f.days.size(); ++k) {
+                if (k > 0 && f.days[k] == f.days[k - 1])
+                    continue;
+                if (std::binary_search(daily.days.begin(), daily.days.end(), f.days[k]))
+                    continue;
+                char day[16];
+                std::snprintf(day, sizeof day, "%04d-%02d-%02d", f.days[k] / 10000,
+                              f.days[k] / 100 % 100, f.days[k] % 100);
+                if (++missing <= 5)
+                    report.errors.push_back(g.minute + ": " + day +
+                                            " has minutes but no daily bar");
+            }
+            if (missing > 5)
+                report.errors.push_back(g.minute + ": " + std::to_string(missing - 5) +
+                                        " more days without a daily bar");
+            if (missing) {
+                ++report.rejectedFiles;
+            } else {
+                put(staging / (key + ".min"), encodeBars(BarFileKind::Minute, f.bars));
+                ++report.minuteSecurities;
+                report.minuteBars += int64_t(f.bars.size());
+            }
+            if (!haveDaily) {
+                BarFile d = dailyFromMinutes(f);
+                daily.days = std::move(d.days);
+                daily.bars = std::move(d.bars);
+                haveDaily = true;
+                put(staging / (key + ".day"), encodeBars(BarFileKind::Daily, daily.bars));
+                report.notes.push_back(g.minute + ": daily bars of " + key +
+                                       " made from its minutes");
             }
         }
         if (!g.div.empty()) {

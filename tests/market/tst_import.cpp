@@ -435,9 +435,13 @@ private slots:
             << "securities.csv:2: type must be stock, bshare, fund, bond or index, not "
                "\"warrant\""
             << true;
+        QTest::newRow("minutes of a day without its daily bar")
+            << "@.min.csv"
+            << "2024-06-12 09:31,9,9,9,9,1\n"
+            << "@.min.csv: 2024-06-12 has minutes but no daily bar" << false;
         QTest::newRow("bad minute row")
             << "@.min.csv"
-            << "2024-06-12 09:31,9,9,9,9,1\n2024-06-12 12:30,9,9,9,9,1\n"
+            << "2024-06-11 09:31,9,9,9,9,1\n2024-06-11 12:30,9,9,9,9,1\n"
             << "@.min.csv:2: 12:30 is outside the trading session" << true;
     }
     void allOrNothing() {
