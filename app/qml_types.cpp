@@ -9,7 +9,11 @@
 #include "bridge/http_request_factory.h"
 #include "bridge/hutil.h"
 #include "bridge/qcrypto.h"
+#include "chart/fchart.h"
 #include "chart/qchart.h"
+#include "chart/reg_scales_line_style.h"
+#include "chart/time_bar.h"
+#include "chart/title_bar.h"
 #include "quote/mq_model.h"
 #include "service/qbase_service.h"
 #include "service/qmystock_service.h"
@@ -38,7 +42,12 @@ void registerQmlTypes() {
     registerType<QCrypto>("QCrypto");
     registerType<QBaseService>("QBaseService");
     registerType<MQModel>("MQModel");
+    registerType<FChart>("FChart");
+    qmlRegisterUncreatableMetaObject(RegScaleslineStyle::staticMetaObject, "FChart", 1, 0,
+                                     "RegScaleslineStyle", "RegScaleslineStyle holds names only");
     registerType<QChart>("QChart");
+    registerType<TimeBar>("TimeBar");
+    registerType<TitleBar>("TitleBar");
     registerType<QMyStockService>("QMyStockService");
     registerType<QStockPoolService>("QStockPoolService");
 }

@@ -3,12 +3,22 @@
 namespace chart {
 
 ScalesPainter scalesPainter(const QString& name) {
-    Q_UNUSED(name);
+    if (name == QLatin1String("KSCALES")) {
+        return paintKScales;
+    }
+    if (name == QLatin1String("MSCALES")) {
+        return paintMScales;
+    }
     return nullptr;
 }
 
 CrosshairPainter crosshairPainter(const QString& name) {
-    Q_UNUSED(name);
+    if (name == QLatin1String("KCROSSHAIR")) {
+        return paintKCrosshair;
+    }
+    if (name == QLatin1String("MCROSSHAIR")) {
+        return paintMCrosshair;
+    }
     return nullptr;
 }
 

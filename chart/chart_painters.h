@@ -24,6 +24,14 @@ ScalesPainter scalesPainter(const QString& name);
 // "KCROSSHAIR", "MCROSSHAIR"; null for any other name.
 CrosshairPainter crosshairPainter(const QString& name);
 
+// The registered painters themselves.
+void paintKScales(QPainter* painter, int gridCount, CTXData& d, int begin, int end, int showNumber);
+void paintMScales(QPainter* painter, int gridCount, CTXData& d, int begin, int end, int showNumber);
+void paintKCrosshair(QPainter* painter, const CTXData& d, int mouseX, int mouseY, int begin,
+                     int stop, bool show);
+void paintMCrosshair(QPainter* painter, const CTXData& d, int mouseX, int mouseY, int begin,
+                     int stop, bool show);
+
 }  // namespace chart
 
 #endif
