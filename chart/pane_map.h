@@ -2,6 +2,7 @@
 #ifndef VQ_CHART_PANE_MAP_H
 #define VQ_CHART_PANE_MAP_H
 
+#include "chart/chart_geometry.h"
 #include "chart/ctx_data.h"
 
 #include <cmath>
@@ -17,7 +18,7 @@ public:
           top_(g.rect.top()),
           barWidth_(g.barWidth),
           step_(double(g.barWidth) + double(g.barGap)),
-          scale_(g.max == g.min ? 1.0 : double(g.rect.height()) / (double(g.max) - g.min)) {}
+          scale_(valueScale(g)) {}
 
     // Centre of the k-th visible slot (k = bar index - begin).
     double slotX(int k) const { return step_ * k + left_ + barWidth_ * 0.5; }
