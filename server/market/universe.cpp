@@ -150,6 +150,9 @@ struct Builder {
         for (const Board& b : kBoards) {
             const int n = std::max(1, int(std::lround(count * b.share)));
             int number = rng.range(1, 9);
+            // The Shanghai main board opens at 600000, the code users type first.
+            if (std::string(b.prefix) == "600")
+                number = 0;
             // Gaps between codes where the board has room for them (delisted numbers).
             const double gap = std::min(0.15, std::max(0.0, (990.0 - n) / n / 2.5));
             for (int i = 0; i < n && number < 1000; ++i) {
