@@ -6,6 +6,9 @@
 #include <libfccp/csv.h>
 #pragma GCC diagnostic pop
 
+#include <unicode/unistr.h>
+#include <unicode/utf8.h>
+
 namespace vq::market {
 
 namespace {
@@ -13,10 +16,34 @@ namespace {
 using Quote = io::double_quote_escape<',', '"'>;
 using Trim = io::trim_chars<' ', '\t'>;
 
+bool isUtf8(const std::string& text) {
+    const auto* p = reinterpret_cast<const uint8_t*>(text.data());
+    const int32_t n = int32_t(text.size());
+    for (int32_t k = 0; k < n;) {
+        UChar32 c;
+        U8_NEXT(p, k, n, c);
+        if (c < 0)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-CsvTable readCsv(const std::string& text, const std::string& name) {
+std::string utf8Text(const std::string& bytes) {
+    if (bytes.size() > size_t(INT32_MAX) || isUtf8(bytes))
+        return bytes;
+    // Files saved by Chinese spreadsheets and exchange tools are mostly GBK, which GB18030
+    // contains.
+    const icu::UnicodeString text(bytes.data(), int32_t(bytes.size()), "GB18030");
+    std::string out;
+    text.toUTF8String(out);
+    return out;
+}
+
+CsvTable readCsv(const std::string& raw, const std::string& name) {
     CsvTable table;
+    const std::string text = utf8Text(raw);
     // The reader works on its own copy of the bytes, so the text may be any size.
     io::LineReader in(name, text.data(), text.data() + text.size());
     try {

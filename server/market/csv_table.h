@@ -19,8 +19,12 @@ struct CsvTable {
     std::string error;  // "name:line: why" when the text could not be read, else empty
 };
 
-// Reads every row of `text`; `name` goes into the error text.
+// Reads every row of `text` (UTF-8, or GBK/GB18030 as Chinese tools save it); `name` goes
+// into the error text.
 CsvTable readCsv(const std::string& text, const std::string& name);
+
+// The text as UTF-8: unchanged when it is UTF-8 already, otherwise read as GB18030.
+std::string utf8Text(const std::string& bytes);
 
 // One field as it has to be written so that readCsv gives it back unchanged.
 std::string csvField(const std::string& value);

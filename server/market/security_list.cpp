@@ -225,8 +225,8 @@ bool readSecurityList(const std::string& text, const std::string& name,
             continue;
         }
         s.name = field(FName);
-        if (s.name.empty() || s.name.size() > 32) {
-            problems.push_back(at + "a name of 1 to 32 bytes is needed");
+        if (s.name.empty() || s.name.size() > 63) {
+            problems.push_back(at + "a name of 1 to 63 bytes (UTF-8) is needed");
             continue;
         }
         if (!typeOf(field(FType), s.type)) {

@@ -4,6 +4,7 @@
 #include "server/market/csv.h"
 #include "server/market/import.h"
 #include "server/market/market.h"
+#include "server/market/pinyin.h"
 #include "server/market/security_list.h"
 
 #include <QtTest>
@@ -225,6 +226,49 @@ private slots:
             if (ok && o.skipBadRows)
                 QCOMPARE(f.skipped, int(problems.size()));
         }
+    }
+
+    void initials_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("initials");
+        QTest::newRow("bank") << "平安银行"
+                              << "PAYH";
+        QTest::newRow("letter kept") << "万科Ａ"
+                                     << "WKA";
+        QTest::newRow("risk warning") << "*ST长药"
+                                      << "STCY";
+        QTest::newRow("city") << "重庆啤酒"
+                              << "CQPJ";
+        QTest::newRow("heavy industry") << "中国重工"
+                                        << "ZGZG";
+        QTest::newRow("growth") << "华夏成长"
+                                << "HXCZ";
+        QTest::newRow("six at most") << "上证180交易型开放式指数"
+                                     << "SZ180J";
+        QTest::newRow("fund") << "50ETF"
+                              << "50ETF";
+    }
+    void initials() {
+        QFETCH(QString, name);
+        QFETCH(QString, initials);
+        QCOMPARE(QString::fromStdString(pinyinInitials(name.toStdString())), initials);
+    }
+
+    // Chinese tools save GBK: headers and names are read as such.
+    void gbkText() {
+        BarFile f;
+        std::vector<std::string> problems;
+        QVERIFY(readBarsCsv(
+            "\xC8\xD5\xC6\xDA,\xBF\xAA\xC5\xCC,\xD7\xEE\xB8\xDF,\xD7\xEE\xB5\xCD,"
+            "\xCA\xD5\xC5\xCC,\xB3\xC9\xBD\xBB\xC1\xBF\n2024-06-13,10,11,9.5,10.5,1000\n",
+            "g", BarKind::Daily, {}, f, problems));
+        QCOMPARE(f.bars.size(), size_t(1));
+        std::vector<ListedSecurity> list;
+        QVERIFY(readSecurityList(
+            "code,market,name,type\n600000,1,\xC6\xD6\xB7\xA2\xD2\xF8\xD0\xD0,stock\n", "s", list,
+            problems));
+        QCOMPARE(QString::fromStdString(list[0].name), QString("浦发银行"));
+        QCOMPARE(QString::fromStdString(list[0].pinyin), QString("PFYH"));
     }
 
     void dailyBarValues() {
