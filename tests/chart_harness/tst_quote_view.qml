@@ -1,0 +1,178 @@
+import QtQuick 2.15
+import QtTest 1.15
+import HFileIO 1.0
+import "../support/items.js" as Items
+
+// The quote view against the real server at 1600 x 1000: its charts, keys, indicator choices
+// and overlays, with a screenshot of each state under the build folder.
+Item {
+    id: root
+    width: 1600
+    height: 1000
+
+    HFileIO { id: fileio }
+
+    Loader {
+        id: loader
+        anchors.fill: parent
+    }
+
+    TestCase {
+        name: "QuoteView"
+        when: windowShown
+
+        property var view: null
+
+        function initTestCase() {
+            verify(testSetup.ready(), testSetup.serverLog());
+            fileio.writedFileDefaultPath("superposition.json", "");
+            fileio.writedFileDefaultPath("formula_map.json", "{broken");
+            loader.source = "qrc:/qml/MQView.qml";
+            tryCompare(loader, "status", Loader.Ready);
+            view = loader.item;
+            view.forceActiveFocus();
+        }
+
+        function mainChart() {
+            return Items.find(view, "chartStack").mainQChart;
+        }
+
+        function subNames() {
+            var subs = Items.find(view, "chartStack").subQCharts;
+            return subs.map(function(s) { return s.name_tag_; });
+        }
+
+        function waitBars(lineType, cycle) {
+            tryVerify(function() {
+                var c = mainChart();
+                return c.getLineType() === lineType && c.getCycle() === cycle && c.getFirstKLineSize() > 0;
+            }, 15000, "no " + lineType + " " + cycle + " bars");
+        }
+
+        function shoot(name) {
+            waitForRendering(root, 5000);
+            // Screenshots are for looking; a platform that cannot grab only loses the picture.
+            try {
+                grabImage(root).save(testSetup.screenshotDir() + "/view_" + name + ".png");
+            } catch (e) {
+                console.warn("no screenshot " + name + ": " + e);
+            }
+        }
+
+        function test_1_minuteThenKeys() {
+            view.setQuery({ "code": "600000", "market": "1", "chart": "default" });
+            compare(view.chart, "mline");
+            waitBars("mline", 32);
+            compare(subNames(), ["分时成交", "MACD"], "a damaged layout file gives the default layout");
+            verify(fileio.readFileDefaultPath("formula_map.json").indexOf("KLINE") > 0);
+            shoot("minute_chart");
+            keyClick(Qt.Key_Return);
+            compare(view.chart, "kline");
+            compare(view.cycle, 33);
+            waitBars("kline", 33);
+            compare(subNames(), ["VOL", "MACD"]);
+            compare(mainChart().getkShowNumber(), 120);
+            shoot("daily_kline");
+            keyClick(Qt.Key_F8);
+            waitBars("kline", 34);
+            keyClick(Qt.Key_F5);
+            compare(view.chart, "mline");
+        }
+
+        // A route without a cycle shows days; F8 walks every cycle and back to the minute chart.
+        function test_2_cycles() {
+            // Another route of the same security: the cycle it does not name is the day.
+            view.setQuery({ "code": "600000", "market": 1, "chart": "kline" });
+            compare(view.cycle, 33);
+            var seen = [];
+            for (var i = 0; i < 8; ++i) {
+                keyClick(Qt.Key_F8);
+                seen.push(view.chart === "kline" ? view.cycle : view.chart);
+            }
+            compare(seen, [34, 35, 36, 37, 38, 39, 40, "mline"]);
+        }
+
+        function test_3_indicatorChoice() {
+            view.updateQuery({ "chart": "kline", "cycle": 33 });
+            waitBars("kline", 33);
+            view.toggleSubIndicator("KDJ");
+            compare(subNames(), ["VOL", "MACD", "KDJ"]);
+            view.toggleSubIndicator("MACD");
+            compare(subNames(), ["VOL", "KDJ"]);
+            var saved = JSON.parse(fileio.readFileDefaultPath("formula_map.json"));
+            compare(saved.kline.sub_charts.map(function(e) { return e.fname; }), ["VOL", "KDJ"]);
+            view.chooseMainIndicator("BOLL");
+            saved = JSON.parse(fileio.readFileDefaultPath("formula_map.json"));
+            compare(saved.kline.main_charts.map(function(e) { return e.fname; }), ["KLINE", "BOLL"]);
+            // The layout comes back with the next K-line.
+            view.updateQuery({ "cycle": 39 });
+            waitBars("kline", 39);
+            compare(subNames(), ["VOL", "KDJ"]);
+            view.toggleSubIndicator("KDJ");
+            view.toggleSubIndicator("MACD");
+            view.chooseMainIndicator("MA");
+        }
+
+        // Five overlays at most, each once; the sixth is refused with the message.
+        function test_4_overlays() {
+            view.updateQuery({ "chart": "kline", "cycle": 39 });
+            waitBars("kline", 39);
+            var codes = ["600001", "600004", "600005", "600006", "600007", "600008"];
+            for (var i = 0; i < 5; ++i)
+                view.addSuperChart(codes[i], 1, "kline");
+            view.addSuperChart(codes[0], 1, "kline");
+            var doc = JSON.parse(fileio.readFileDefaultPath("superposition.json"));
+            compare(doc.kline.length, 5);
+            var popup = view.messagePopup;
+            verify(!popup.opened);
+            view.addSuperChart(codes[5], 1, "kline");
+            tryCompare(popup, "opened", true);
+            compare(popup.message, "已经达到最大叠加数量");
+            popup.close();
+            tryVerify(function() { return mainChart().getKLineCount() > 1; }, 15000);
+            shoot("weekly_with_overlays");
+            view.clearOverlays();
+            doc = JSON.parse(fileio.readFileDefaultPath("superposition.json"));
+            compare(doc.kline.length, 0);
+            compare(doc.mline.length, 0);
+        }
+
+        function test_5_resonance() {
+            view.updateQuery({ "chart": "cycel" });
+            var grid = Items.find(view, "resonanceGrid");
+            verify(grid && grid.visible);
+            tryVerify(function() {
+                for (var i = 0; i < 9; ++i)
+                    if (grid.panelAt(i).mainChart.getFirstKLineSize() === 0)
+                        return false;
+                return true;
+            }, 20000, "every panel has bars");
+            grid.select(grid.panelAt(4));
+            verify(grid.panelAt(4).selected && !grid.panelAt(3).selected);
+            shoot("resonance");
+            view.updateQuery({ "chart": "mline" });
+            verify(!grid.visible);
+        }
+
+        function test_6_dialogs() {
+            view.updateQuery({ "chart": "kline", "cycle": 33 });
+            waitBars("kline", 33);
+            var c = mainChart();
+            c.setISStartEndIndex(c.getFirstKLineSize() - 20, c.getFirstKLineSize() - 1);
+            tryVerify(function() { return view.statsDialog !== null; }, 5000, "statistics dialog");
+            waitForRendering(view.statsDialog.contentItem);
+            view.statsDialog.contentItem.grabToImage(function(r) {
+                r.saveToFile(testSetup.screenshotDir() + "/dialog_interval_statistics.png");
+            });
+            view.statsDialog.close();
+            tryCompare(view, "statsDialog", null);
+            view.openHistoryMinute(c.getPosDataS(c.getFirstKLineSize() - 2, "date"), c.getPosTime(c.getFirstKLineSize() - 2));
+            view.editFormula(Items.find(view, "chartStack").subQCharts[0], "VOL");
+            view.superpositionEdit.show("kline");
+            Items.find(view.superpositionEdit.contentItem, "superpositionField").text = "600";
+            tryVerify(function() { return Items.find(view.superpositionEdit.contentItem, "superpositionList").count > 0; }, 10000);
+            shoot("overlay_search");
+            view.superpositionEdit.close();
+        }
+    }
+}

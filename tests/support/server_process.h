@@ -1,0 +1,70 @@
+#pragma once
+
+// The backend as a process of its own on free loopback ports, with a fresh data folder, the
+// demo account and the always-open demo market, for tests that talk to the real server.
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+
+class ServerProcess {
+public:
+    explicit ServerProcess(const QString& program) : program_(program) {}
+    ~ServerProcess() { stop(); }
+
+    // Starts the server and waits (at most ten seconds) until its HTTP port accepts
+    // connections. False when it did not come up; log() says why.
+    bool start() {
+        httpPort_ = freePort();
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        QObject::connect(&process_, &QProcess::readyRead, [this] { log_ += process_.readAll(); });
+        process_.start(program_, {"serve", "--data", data_.path(), "--http",
+                                  QStringLiteral("127.0.0.1:%1").arg(httpPort_), "--quote",
+                                  QStringLiteral("127.0.0.1:%1").arg(freePort()), "--demo"});
+        if (!process_.waitForStarted(10000))
+            return false;
+        for (int i = 0; i < 200 && process_.state() == QProcess::Running; ++i) {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, httpPort_);
+            if (probe.waitForConnected(100))
+                return true;
+            QThread::msleep(50);
+        }
+        return false;
+    }
+
+    void stop() {
+        if (process_.state() == QProcess::NotRunning)
+            return;
+        process_.terminate();
+        if (!process_.waitForFinished(10000)) {
+            process_.kill();
+            process_.waitForFinished();
+        }
+    }
+
+    bool running() const { return process_.state() == QProcess::Running; }
+    QByteArray controlUrl() const {
+        return QByteArray("http://127.0.0.1:") + QByteArray::number(httpPort_);
+    }
+    QString log() const { return QString::fromUtf8(log_); }
+
+    static quint16 freePort() {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        return probe.serverPort();
+    }
+
+private:
+    QString program_;
+    QTemporaryDir data_;
+    QProcess process_;
+    QByteArray log_;
+    quint16 httpPort_ = 0;
+};
