@@ -1,6 +1,7 @@
 #include "chart/axis_labels.h"
 
 #include "chart/output_drawers.h"
+#include "chart/pane_map.h"
 
 #include "libformula/fml.h"
 
@@ -39,6 +40,21 @@ double minuteBase(const CTXData& d) {
         return base;
     }
     return (double(d.geo.max) + d.geo.min) / 2.0;
+}
+
+CrosshairTexts crosshairTexts(const CTXData& d, int y, bool percentRight) {
+    const double value = PaneMap(d.geo).yValue(y);
+    CrosshairTexts texts;
+    texts.left = valueText(d, value, 2);
+    if (!percentRight) {
+        texts.right = texts.left;
+        return texts;
+    }
+    const double base = minuteBase(d);
+    if (base != 0) {
+        texts.right = percentText(value, base);
+    }
+    return texts;
 }
 
 }  // namespace chart

@@ -21,6 +21,14 @@ QString percentText(double value, double base);
 // series, or the middle of the range when that is missing or 0.
 double minuteBase(const CTXData& d);
 
+// The crosshair's labels for the value at pixel row y: the same text on both sides, or a
+// percentage from the previous close on the right (empty when that close is 0).
+struct CrosshairTexts {
+    QString left;
+    QString right;
+};
+CrosshairTexts crosshairTexts(const CTXData& d, int y, bool percentRight);
+
 }  // namespace chart
 
 #endif

@@ -39,13 +39,7 @@ void paintCrosshair(QPainter* p, const CTXData& d, int mouseX, int mouseY, bool 
         }
     }
     if (rect.contains(mouseX, mouseY)) {
-        const double value = map.yValue(mouseY);
-        const QString left = valueText(d, value, 2);
-        QString right = left;
-        if (percentRight) {
-            const double base = minuteBase(d);
-            right = base != 0 ? percentText(value, base) : QString();
-        }
+        const CrosshairTexts texts = crosshairTexts(d, mouseY, percentRight);
         p->setFont(style::font());
         const int h = QFontMetrics(style::font()).height();
         int top = y - h / 2;
@@ -59,9 +53,9 @@ void paintCrosshair(QPainter* p, const CTXData& d, int mouseX, int mouseY, bool 
         }
         p->setPen(style::penColor());
         p->drawText(QRect(rect.left() - kBoxWidth, top, kBoxWidth - 5, h),
-                    Qt::AlignRight | Qt::AlignVCenter, left);
+                    Qt::AlignRight | Qt::AlignVCenter, texts.left);
         p->drawText(QRect(rect.right() + 5, top, kBoxWidth - 10, h),
-                    Qt::AlignLeft | Qt::AlignVCenter, right);
+                    Qt::AlignLeft | Qt::AlignVCenter, texts.right);
     }
     p->restore();
 }
