@@ -4,7 +4,7 @@
 #include "server/market/csv_table.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -16,13 +16,12 @@ namespace {
 // Messages kept per file; a file with thousands of bad rows says how many more there were.
 constexpr int kProblemsPerFile = 50;
 
+// The whole field as a finite number (from_chars: no locale, and several times faster than
+// strtod on the millions of fields of a large import).
 bool number(const std::string& s, double& v) {
-    if (s.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    v = std::strtod(s.c_str(), &end);
-    return errno == 0 && end && *end == 0 && std::isfinite(v);
+    const char* end = s.data() + s.size();
+    const auto r = std::from_chars(s.data(), end, v);
+    return !s.empty() && r.ec == std::errc() && r.ptr == end && std::isfinite(v);
 }
 
 bool allDigits(const std::string& s, size_t from, size_t n) {

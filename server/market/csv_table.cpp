@@ -52,6 +52,7 @@ CsvTable readCsv(const std::string& raw, const std::string& name) {
                 continue;
             CsvRow row;
             row.line = int(in.get_file_line());
+            row.fields.reserve(8);
             char* rest = line;
             while (rest) {
                 char *begin = nullptr, *end = nullptr;

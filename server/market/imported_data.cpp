@@ -57,6 +57,26 @@ std::string linkServing(const fs::path& from) {
 
 }  // namespace
 
+std::vector<Bar> MinuteSeries::day(int yyyymmdd, float open) const {
+    auto it = days.find(yyyymmdd);
+    if (it == days.end())
+        return {};
+    std::vector<Bar> out(session::kMinutes);
+    size_t k = it->second.first;
+    float last = open;
+    for (int m = 0; m < session::kMinutes; ++m) {
+        Bar& b = out[size_t(m)];
+        b.time = beijingTime(yyyymmdd, 0, 0) + minuteEnd(m);
+        if (k < it->second.second && bars[k].time == b.time) {
+            b = bars[k++];
+            last = b.close;
+        } else {
+            b.open = b.high = b.low = b.close = last;
+        }
+    }
+    return out;
+}
+
 ImportedData::~ImportedData() {
     std::error_code ec;
     if (!serving_.empty())

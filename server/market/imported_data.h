@@ -17,6 +17,11 @@ namespace vq::market {
 struct MinuteSeries {
     std::vector<Bar> bars;                          // ascending
     std::map<int, std::pair<size_t, size_t>> days;  // yyyymmdd -> [begin, end) in bars
+
+    // The 240 minutes of a day as they traded; a minute without a bar (no trade, or a gap
+    // in the file) stays at the last price with no volume, starting from `open`. Empty when
+    // the day has no minutes.
+    std::vector<Bar> day(int yyyymmdd, float open) const;
 };
 
 class ImportedData {

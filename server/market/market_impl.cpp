@@ -25,6 +25,7 @@
 #include <sstream>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace vq::market {
 
@@ -459,7 +460,7 @@ private:
                 continue;
             importedKey_[sec] = key;
             if (imports_.hasMinutes(key))
-                minuteDays_[sec] = 0;
+                minuteDays_.insert(sec);
         }
     }
 
@@ -680,24 +681,9 @@ private:
         }
         const float pre = d > 0 ? daily[d - 1].close : daily[d].open;
         if (minuteDays_.count(i)) {
-            const auto series = importedMinutes(i);
-            auto it = series->days.find(day);
-            if (it != series->days.end()) {
-                // Imported minutes as they traded; a minute without a bar (no trade, or a
-                // gap in the file) stays at the last price with no volume.
-                std::vector<Bar> out(session::kMinutes);
-                size_t k = it->second.first;
-                float last = daily[d].open > 0 ? daily[d].open : pre;
-                for (int m = 0; m < session::kMinutes; ++m) {
-                    Bar& b = out[size_t(m)];
-                    b.time = beijingTime(day, 0, 0) + minuteEnd(m);
-                    if (k < it->second.second && series->bars[k].time == b.time) {
-                        b = series->bars[k++];
-                        last = b.close;
-                    } else {
-                        b.open = b.high = b.low = b.close = last;
-                    }
-                }
+            std::vector<Bar> out =
+                importedMinutes(i)->day(day, daily[d].open > 0 ? daily[d].open : pre);
+            if (!out.empty()) {
                 if (leads) {
                     leads->clear();
                     for (const Bar& b : out)
@@ -1033,7 +1019,7 @@ private:
     ImportedData imports_;
     int anchor_ = 0;                                    // last day of the stored history
     std::unordered_map<int, std::string> importedKey_;  // security -> CODE.MARKET
-    std::unordered_map<int, int> minuteDays_;           // securities with imported minutes
+    std::unordered_set<int> minuteDays_;                // securities with imported minutes
     static constexpr size_t kMinuteCacheSize = 32;
     mutable std::mutex minuteMu_;
     mutable std::map<int, std::shared_ptr<const MinuteSeries>> minuteCache_;

@@ -4,6 +4,7 @@
 #include "server/market/calendar.h"
 #include "server/market/csv.h"
 #include "server/market/import.h"
+#include "server/market/imported_data.h"
 #include "server/market/market.h"
 
 #include <QtTest>
@@ -219,6 +220,33 @@ private slots:
         QCOMPARE(first->high, high);
         QCOMPARE(first->volume, volume);
         QCOMPARE(first->close, real.bars[4].close);
+    }
+
+    // A file with gaps: the minutes without a bar hold the last price and trade nothing.
+    void minuteGaps() {
+        BarFile f;
+        std::vector<std::string> problems;
+        QVERIFY(
+            readBarsCsv("2024-06-13 09:31,10,10.2,10,10.1,100\n"
+                        "2024-06-13 09:35,10.3,10.4,10.3,10.4,200\n"
+                        "2024-06-13 13:01,10.5,10.5,10.5,10.5,300\n",
+                        "gaps", BarKind::Minute, {}, f, problems));
+        MinuteSeries m;
+        m.bars = f.bars;
+        m.days[20240613] = {0, f.bars.size()};
+        QVERIFY(m.day(20240612, 10).empty());
+        const std::vector<Bar> day = m.day(20240613, 9.9f);
+        QCOMPARE(day.size(), size_t(240));
+        QCOMPARE(day[0].close, 10.1f);
+        for (int k = 1; k < 4; ++k) {
+            QCOMPARE(day[size_t(k)].close, 10.1f);
+            QCOMPARE(day[size_t(k)].volume, int64_t(0));
+        }
+        QCOMPARE(day[4].close, 10.4f);
+        QCOMPARE(day[119].close, 10.4f);
+        QCOMPARE(day[120].volume, int64_t(300));
+        QCOMPARE(day[239].close, 10.5f);
+        QCOMPARE(day[239].time, beijingTime(20240613, 15, 0));
     }
 
     void dividendsOfAddedStock() {
