@@ -366,6 +366,7 @@ FocusScope {
         dlg.closing.connect(function() { dlg.destroy(); });
         dlg.show();
         dlg.requestActivate();
+        return dlg;
     }
 
     function removeSubChart(chartItem) {
@@ -465,6 +466,7 @@ FocusScope {
         w.closing.connect(function() { w.destroy(); });
         w.getHMLineData(record, date, timestamp);
         w.show();
+        return w;
     }
 
     // ---- keys ----

@@ -104,6 +104,15 @@ FramedDialog {
                 stepSize: Params.kScale
                 font.family: Theme.fontFamily
                 font.pixelSize: Theme.fontNormal
+                palette.base: Theme.dialogField
+                palette.text: Theme.text
+                palette.button: Theme.dialogHeader
+                palette.buttonText: Theme.text
+                palette.mid: Theme.border
+                palette.dark: Theme.textDim
+                palette.light: Theme.dialogHeader
+                palette.highlight: Theme.accent
+                palette.highlightedText: Theme.text
                 validator: RegExpValidator { regExp: /-?\d*(\.\d{0,4})?/ }
                 textFromValue: function(value) { return Params.text(value); }
                 valueFromText: function(text) { return Params.parse(text, from, to, value); }

@@ -18,6 +18,10 @@ Window {
     maximumHeight: height
     color: Theme.dialogBody
 
+    Rectangle {
+        anchors.fill: parent
+        color: Theme.dialogBody
+    }
     QTitleView2 {
         id: titleBar
         anchors.top: parent.top

@@ -73,6 +73,13 @@ FramedDialog {
             palette.highlightedText: Theme.text
             palette.dark: Theme.textDim
             onActivated: dialog.pickerChanged()
+            indicator: Text {
+                x: box.width - width - 8
+                y: (box.height - height) / 2
+                text: "▾"
+                color: Theme.textDim
+                font.pixelSize: 11
+            }
         }
     }
 

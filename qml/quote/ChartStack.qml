@@ -62,8 +62,8 @@ FocusScope {
         id: valuePopup
         objectName: "valuePopup"
         chart: stack.mainQChart
-        x: 2
-        y: 2
+        x: 62
+        y: 22
         z: 10
     }
 
@@ -93,7 +93,8 @@ FocusScope {
     function createQChart(objectName) {
         var c = wrapperComponent.createObject(null, { "objectName": objectName,
                                                      "fillColor": Theme.chartFill,
-                                                     "leftPadding": 80 });
+                                                     "leftPadding": 80,
+                                                     "focusTarget": stack });
         pmousePointChange.connect(c.onPmousePointChange);
         pcrosshairChange.connect(c.onPcrosshairChange);
         preCalcShow.connect(c.onPreCalcShow);

@@ -19,6 +19,8 @@ QChart {
     property bool isMainChart: objectName === "mainQChart"
     property bool setToolsVisible: false
     property bool closeToolVisible: false
+    // Keys go to the stack, which applies them to the main chart, never to this chart alone.
+    property var focusTarget: null
     // The fill behind the layers; the chart item paints axes and crosshair over them.
     property color fillColor: Theme.chartFill
 
@@ -202,7 +204,8 @@ QChart {
                 mouse.accepted = false;
                 return;
             }
-            chart.forceActiveFocus();
+            if (chart.focusTarget)
+                chart.focusTarget.forceActiveFocus();
             pressX = mouse.x;
             pressY = mouse.y;
             lastX = mouse.x;
@@ -267,10 +270,11 @@ QChart {
         if (count === 0)
             return;
         var b = getXPoint(zoomRect.x);
-        var e = Math.min(getXPoint(zoomRect.x + zoomRect.width), count);
+        var e = Math.min(getXPoint(zoomRect.x + zoomRect.width), count - 1);
         var s = e - b + 1;
         if (s < 9) {
-            e = Math.min(b + 9, count);
+            // Nine bars at least: the first and the eight after it, as far as there are bars.
+            e = Math.min(b + 8, count - 1);
             s = e - b + 1;
         }
         reCalcShow(b, e, s, b + Math.floor(s / 2));

@@ -10,7 +10,7 @@ Rectangle {
     property var rows: []
 
     visible: shown && rows.length > 0
-    width: 108
+    width: 128
     height: column.height + 8
     color: "#E0101216"
     border.width: 1
@@ -64,6 +64,9 @@ Rectangle {
         list.push({ "k": "成交量", "v": volumeText(chart.getPosDataF(pos, "vol")), "c": Theme.highlight });
         list.push({ "k": "成交额", "v": volumeText(chart.getPosDataF(pos, "sum")), "c": Theme.highlight });
         rows = list;
+        // Inside the plot, below the title strip, on the side away from the crosshair.
+        var left = 62, right = chart.width - 62 - width;
+        x = chart.getMousePosX() < chart.width / 2 ? right : left;
     }
 
     Column {

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtTest 1.15
+import QtQuick.Window 2.15
 import HFileIO 1.0
 import "../support/items.js" as Items
 
@@ -57,6 +58,17 @@ Item {
             } catch (e) {
                 console.warn("no screenshot " + name + ": " + e);
             }
+        }
+
+        // A dialog window's picture, for looking.
+        function shootWindow(win, name) {
+            waitForRendering(win.contentItem, 5000);
+            var saved = false;
+            win.contentItem.grabToImage(function(r) {
+                r.saveToFile(testSetup.screenshotDir() + "/dialog_" + name + ".png");
+                saved = true;
+            });
+            tryVerify(function() { return saved; }, 5000);
         }
 
         function test_1_minuteThenKeys() {
@@ -160,19 +172,112 @@ Item {
             var c = mainChart();
             c.setISStartEndIndex(c.getFirstKLineSize() - 20, c.getFirstKLineSize() - 1);
             tryVerify(function() { return view.statsDialog !== null; }, 5000, "statistics dialog");
-            waitForRendering(view.statsDialog.contentItem);
-            view.statsDialog.contentItem.grabToImage(function(r) {
-                r.saveToFile(testSetup.screenshotDir() + "/dialog_interval_statistics.png");
-            });
+            shootWindow(view.statsDialog, "interval_statistics");
             view.statsDialog.close();
             tryCompare(view, "statsDialog", null);
-            view.openHistoryMinute(c.getPosDataS(c.getFirstKLineSize() - 2, "date"), c.getPosTime(c.getFirstKLineSize() - 2));
-            view.editFormula(Items.find(view, "chartStack").subQCharts[0], "VOL");
+            var history = view.openHistoryMinute(c.getPosDataS(c.getFirstKLineSize() - 2, "date"), c.getPosTime(c.getFirstKLineSize() - 2));
+            verify(history && history.visible);
+            tryVerify(function() { return Items.find(history.contentItem, "panelMainChart").getFirstKLineSize() > 0; }, 10000,
+                      "the history window shows that day's minutes");
+            shootWindow(history, "history_minutes");
+            history.close();
+            var dlg = view.editFormula(Items.find(view, "chartStack").subQCharts[0], "VOL");
+            verify(dlg && dlg.visible);
+            shootWindow(dlg, "formula_parameters");
+            dlg.close();
             view.superpositionEdit.show("kline");
             Items.find(view.superpositionEdit.contentItem, "superpositionField").text = "600";
             tryVerify(function() { return Items.find(view.superpositionEdit.contentItem, "superpositionList").count > 0; }, 10000);
             shoot("overlay_search");
             view.superpositionEdit.close();
+            // Back to the view's own window for the key tests that follow.
+            root.Window.window.requestActivate();
+            tryVerify(function() { return root.Window.active; }, 5000);
+            view.forceActiveFocus();
+        }
+    
+        SignalSpy { id: historySpy; signalName: "showHistoryMLine" }
+        SignalSpy { id: moreSpy; signalName: "loadMoreKLine" }
+
+        // Keys zoom the K-line; every chart of the stack follows the main chart's window and
+        // crosshair.
+        function test_7_zoomAndMirroring() {
+            view.updateQuery({ "chart": "kline", "cycle": 33 });
+            waitBars("kline", 33);
+            var stack = Items.find(view, "chartStack");
+            var c = mainChart();
+            var sub = stack.subQCharts[0];
+            moreSpy.target = stack;
+            moreSpy.clear();
+            stack.forceActiveFocus();
+            var shown = [];
+            for (var i = 0; i < 3; ++i) {
+                keyClick(Qt.Key_Up);
+                shown.push(c.getkShowNumber());
+            }
+            compare(shown, [80, 53, 35]);
+            compare([sub.getBegin(), sub.getEnd(), sub.getkShowNumber()], [c.getBegin(), c.getEnd(), c.getkShowNumber()]);
+            keyClick(Qt.Key_Down);
+            compare(c.getkShowNumber(), 53);
+            compare(moreSpy.count, 1, "zooming out asks for older bars");
+            mouseMove(c, c.width / 2, c.height / 2);
+            compare(sub.getCrosshairPos(), c.getCrosshairPos());
+            keyClick(Qt.Key_Left);
+            compare(sub.getCrosshairPos(), c.getCrosshairPos());
+        }
+
+        // A rectangle over three bars still shows nine; hold mode drags the window bar by bar.
+        function test_8_zoomRectangleAndHold() {
+            view.setQuery({ "code": "600000", "market": 1, "chart": "kline", "cycle": 33 });
+            waitBars("kline", 33);
+            var c = mainChart();
+            var step = c.getPointX(1) - c.getPointX(0);
+            var x0 = c.getPointX(40), y0 = 60;
+            mousePress(c, x0, y0);
+            mouseMove(c, x0 + step, y0 + 20, -1, Qt.LeftButton);
+            mouseMove(c, x0 + 2 * step, y0 + 40, -1, Qt.LeftButton);
+            mouseRelease(c, x0 + 2 * step, y0 + 40);
+            compare(c.getkShowNumber(), 9);
+            var b = c.getBegin();
+            compare(c.getEnd() - b + 1, 9);
+            Items.find(view, "holdButton").clicked();
+            verify(c.hold);
+            var x = c.width / 2;
+            mousePress(c, x, 100);
+            mouseMove(c, x + 5, 100, -1, Qt.LeftButton);
+            mouseMove(c, x + 10, 100, -1, Qt.LeftButton);
+            mouseRelease(c, x + 10, 100);
+            compare(c.getBegin(), Math.max(b - 2, 0));
+            mousePress(c, x, 100, Qt.RightButton);
+            mouseRelease(c, x, 100, Qt.RightButton);
+            verify(!c.hold, "a right press leaves hold mode");
+            Items.find(view, "holdButton").checked = false;
+        }
+
+        // A double click on a day's candle opens that day's minutes; elsewhere it toggles the
+        // crosshair of every chart.
+        function test_9_doubleClick() {
+            view.setQuery({ "code": "600000", "market": 1, "chart": "kline", "cycle": 33 });
+            waitBars("kline", 33);
+            var stack = Items.find(view, "chartStack");
+            var c = mainChart();
+            historySpy.target = stack;
+            historySpy.clear();
+            var bar = c.getEnd() - 3;
+            c.updateCrosshairPos(bar);
+            var x = c.getPointX(bar - c.getBegin());
+            var y = c.getPointY((c.getPosDataF(bar, "high") + c.getPosDataF(bar, "low")) / 2);
+            stack.onChartDoubleClicked(c, x, y);
+            compare(historySpy.count, 1);
+            compare(historySpy.signalArguments[0][0].substr(0, 10), c.getPosDataS(bar, "date").substr(0, 10));
+            var before = c.getShowCrosshairLine();
+            // Away from the candle's span.
+            var top = c.getPointY(c.getPosDataF(bar, "high")) - 5;
+            var bottom = c.getPointY(c.getPosDataF(bar, "low")) + 5;
+            stack.onChartDoubleClicked(c, x, top > 30 ? 22 : bottom + 10);
+            compare(c.getShowCrosshairLine(), !before);
+            compare(stack.subQCharts[0].getShowCrosshairLine(), !before);
+            compare(historySpy.count, 1);
         }
     }
 }
