@@ -72,6 +72,9 @@ private slots:
             << QStringList{"2020-01-02 15:00", "2020-02-03 15:00"} << QList<int>{60, 940};
         QTest::newRow("unknown chart type has empty labels")
             << "" << 33 << days.mid(0, 2) << QStringList{"", ""} << QList<int>{60, 940};
+        QTest::newRow("a minute chart with two times")
+            << "mline" << 32 << day.mid(0, 2) << QStringList{"09:30", "10:30"}
+            << QList<int>{60, 60};
         QTest::newRow("a single time")
             << "kline" << 33 << days.mid(0, 1) << QStringList{"2020-01-02"} << QList<int>{60};
     }

@@ -64,6 +64,8 @@ class TestOutputDrawers : public QObject {
 private slots:
     void outputs_data();
     void outputs();
+    void extremes_data();
+    void extremes();
 };
 
 void TestOutputDrawers::outputs_data() {
@@ -273,6 +275,48 @@ void TestOutputDrawers::outputs() {
     QVERIFY2(probeFailure.isEmpty(), qPrintable(probeFailure));
     const QString countFailure = checkCounts(image, counts);
     QVERIFY2(countFailure.isEmpty(), qPrintable(countFailure));
+}
+
+// Values and windows a pane can meet but should never trip over: the pane is painted without a
+// crash and nothing lands outside the image.
+void TestOutputDrawers::extremes_data() {
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<int>("bars");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<float>("rangeMax");
+    QTest::addColumn<float>("rangeMin");
+    QTest::addColumn<bool>("anything");
+    QTest::newRow("window past the bars") << "@KLINE" << 3 << 40 << 100.f << 0.f << true;
+    QTest::newRow("huge values") << "A:C*1E30, COLOR(0x0000FF)" << 10 << 9 << 100.f << 0.f << false;
+    QTest::newRow("rect spanning a huge number of bars")
+        << "RECT(1,1E20,80,60), COLOR(0x0000FF)" << 5 << 4 << 100.f << 0.f << true;
+    QTest::newRow("flat range") << "@MA" << 10 << 9 << 50.f << 50.f << true;
+    QTest::newRow("inverted range") << "@KLINE" << 10 << 9 << 0.f << 100.f << true;
+    QTest::newRow("icon without an image") << "ICON(1,50,3)" << 5 << 4 << 100.f << 0.f << false;
+    QTest::newRow("all values missing")
+        << "A:DRAWNULL; STICK(1,DRAWNULL,50,1,0); BAND(DRAWNULL,255,C,65280)" << 10 << 9 << 100.f
+        << 0.f << false;
+    QTest::newRow("a formula that fails to run draws nothing")
+        << "A:DYNAINFO(7)" << 10 << 9 << 100.f << 0.f << false;
+}
+
+void TestOutputDrawers::extremes() {
+    QFETCH(QString, source);
+    QFETCH(int, bars);
+    QFETCH(int, end);
+    QFETCH(float, rangeMax);
+    QFETCH(float, rangeMin);
+    QFETCH(bool, anything);
+    Pane pane;
+    pane.setBars(toBars(flat(bars, 50)));
+    const CTXData& d = source.startsWith('@') ? pane.addFormula(source.mid(1))
+                                              : pane.addProgram(source.toStdString());
+    QVERIFY(d.ctx != 0);
+    pane.run();
+    pane.layout(plotRect(), 0, end, 40);
+    pane.setRange(rangeMax, rangeMin);
+    const QImage image = pane.render(QSize(700, 160));
+    QCOMPARE(paintedCount(image, image.rect()) > 0, anything);
 }
 
 QTEST_MAIN(TestOutputDrawers)
