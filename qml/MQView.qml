@@ -115,7 +115,10 @@ FocusScope {
     // The security's dictionary row decides name and type; the query fills what it lacks.
     function lookUp(c, m, q) {
         var row = null;
-        try {
+        if (record && record.code === c && Number(record.market) === m && record.pinyin !== undefined) {
+            // The same security: its row is known.
+            row = record;
+        } else try {
             var db = Kvst.open();
             db.readTransaction(function(tx) {
                 var rs = tx.executeSql("SELECT code, market, name, type, pinyin FROM StockDictionary "
@@ -228,13 +231,20 @@ FocusScope {
         }
     }
 
-    function onMainData() {
+    // The side panel reads the chart after the chart has painted, so that the first picture of
+    // a chart waits for nothing else.
+    function refreshSide() {
         var main = stack.mainQChart;
         pricePanel.refresh(main);
         if (chart !== "detail")
             minuteList.refresh(main);
         else
             detailList.refresh(main);
+    }
+
+    function onMainData() {
+        var main = stack.mainQChart;
+        Qt.callLater(refreshSide);
         if (waitingFirstPaint && main.getFirstKLineSize() > 0) {
             waitingFirstPaint = false;
             var shownChart = chart, shownCycle = cycle, started = requestStarted;
