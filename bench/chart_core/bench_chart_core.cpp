@@ -1,17 +1,11 @@
 // The chart core at 10,000 daily bars in the default K-line layout (candles with MA on the main
 // chart, VOL and MACD sub-charts): one live push, one crosshair move, and the memory of the
-// three charts. Layer images and title strips take part when the build has them.
+// three charts, each with its layer image and title strip.
 #include "chart/qchart.h"
 #include "formula/formula_service.h"
 
-#if __has_include("chart/fchart.h")
 #include "chart/fchart.h"
-#define VQ_BENCH_LAYERS 1
-#endif
-#if __has_include("chart/title_bar.h")
 #include "chart/title_bar.h"
-#define VQ_BENCH_TITLES 1
-#endif
 
 #include <QGuiApplication>
 #include <QImage>
@@ -76,7 +70,7 @@ long residentKiB() {
 }
 
 // A main chart and two sub-charts wired the way the chart view wires them, with a layer image
-// per layer and a title strip on each when those items exist.
+// per layer and a title strip on each.
 struct ChartStack {
     std::unique_ptr<QChart> main;
     std::unique_ptr<QChart> vol;
@@ -88,15 +82,11 @@ struct ChartStack {
         c->setSize(QSizeF(1600, height));
         c->setLineType("kline");
         c->setCycle(33);
-#ifdef VQ_BENCH_LAYERS
         auto* layer = new FChart(c.get());
         layer->setSize(c->size());
         c->setProperty("subFChart", QVariantList{QVariant::fromValue<QObject*>(layer)});
-#endif
-#ifdef VQ_BENCH_TITLES
         auto* title = new TitleBar(c.get());
         title->setSize(QSizeF(1600, 20));
-#endif
         return c;
     }
 
@@ -151,11 +141,7 @@ void BM_LivePush(benchmark::State& state) {
         stack.main->onUpdateKLine(&block, 0);
     }
     state.counters["bars"] = stack.main->getFirstKLineSize();
-#ifdef VQ_BENCH_LAYERS
     state.SetLabel("formulas, layout and layer images of three charts");
-#else
-    state.SetLabel("formulas and layout of three charts (no layer images in this build)");
-#endif
 }
 BENCHMARK(BM_LivePush)->Unit(benchmark::kMillisecond);
 
@@ -165,11 +151,9 @@ void BM_CrosshairMove(benchmark::State& state) {
     QImage image(1600, 600, QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&image);
     stack.main->setShowCrosshairLine(true);
-#ifdef VQ_BENCH_TITLES
     auto* title = stack.main->findChild<TitleBar*>();
     QImage titleImage(1600, 20, QImage::Format_ARGB32_Premultiplied);
     QPainter titlePainter(&titleImage);
-#endif
     int x = 60;
     for (auto _ : state) {
         x = x >= 1500 ? 60 : x + 7;
@@ -178,9 +162,7 @@ void BM_CrosshairMove(benchmark::State& state) {
             sub->updateMousePoint(nullptr, x, -1);
         }
         stack.main->paint(&painter);
-#ifdef VQ_BENCH_TITLES
         title->paint(&titlePainter);
-#endif
     }
 }
 BENCHMARK(BM_CrosshairMove)->Unit(benchmark::kMicrosecond);
