@@ -1,13 +1,52 @@
 #include "server/http/http_server.h"
 
-#include <netinet/tcp.h>
-
-#include <chrono>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <cstdio>
 
 #include "server/http/services.h"
 
 namespace vq::http {
+
+namespace {
+
+// The answers the connection loop gives before a request reaches the routes; the
+// connection ends after each.
+std::string loopAnswer(int status) {
+    QString code, msg;
+    const char* reason = "Bad Request";
+    switch (status) {
+        case 413:
+            code = QStringLiteral("4130");
+            msg = QStringLiteral("请求体过大（最多1 MiB）");
+            reason = "Payload Too Large";
+            break;
+        case 431:
+            code = QStringLiteral("4310");
+            msg = QStringLiteral("请求头过大");
+            reason = "Request Header Fields Too Large";
+            break;
+        case 503:
+            code = QStringLiteral("5030");
+            msg = QStringLiteral("服务繁忙，请稍后重试");
+            reason = "Service Unavailable";
+            break;
+        default:
+            code = QStringLiteral("4000");
+            msg = QStringLiteral("请求无法处理");
+            break;
+    }
+    const std::string body =
+        QJsonDocument(QJsonObject{{QStringLiteral("code"), code}, {QStringLiteral("msg"), msg}})
+            .toJson(QJsonDocument::Compact)
+            .toStdString();
+    return "HTTP/1.1 " + std::to_string(status) + " " + reason +
+           "\r\nContent-Type: application/json; charset=utf-8\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n" + (status == 503 ? "" : "Connection: close\r\n") +
+           "\r\n" + body;
+}
+
+}  // namespace
 
 HttpServer::HttpServer(store::Database& db, HttpOptions options)
     : services_(new Services{db, std::move(options), {}, 0}) {}
@@ -22,25 +61,7 @@ void HttpServer::addRegistrar(RouteRegistrar registrar) {
 
 bool HttpServer::start(std::string* error) {
     const HttpOptions& o = services_->options;
-    const int threads = o.threads < 1 ? 1 : o.threads;
-    server_.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     server_.set_payload_max_length(o.maxBodyBytes);
-    // SO_REUSEADDR for quick restarts, but not the library's default SO_REUSEPORT: with it a
-    // second server on the same port would start "successfully" and steal half the clients.
-    // TCP_NODELAY (inherited by accepted sockets): headers and body leave in separate writes,
-    // and Nagle's algorithm against the client's delayed ACK would hold the body for 40 ms.
-    server_.set_socket_options([](socket_t sock) {
-        int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const void*>(&yes),
-                   sizeof(yes));
-        setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const void*>(&yes),
-                   sizeof(yes));
-    });
-    server_.set_read_timeout(10, 0);
-    server_.set_write_timeout(10, 0);
-    // An idle keep-alive connection keeps its pool thread; terminals poll every few seconds,
-    // so a short wait frees threads for other clients without losing much reuse.
-    server_.set_keep_alive_timeout(2);
     // The size limit applies to Content-Length; a chunked body would be read whole before
     // anyone could look at its size. Our clients always send a length, so chunked request
     // bodies are refused before a byte of them is read, and the connection is closed
@@ -69,6 +90,12 @@ bool HttpServer::start(std::string* error) {
                     break;
                 case 413:
                     msg = QStringLiteral("请求体过大（最多1 MiB）");
+                    break;
+                case 431:
+                    msg = QStringLiteral("请求头过大");
+                    break;
+                case 503:
+                    msg = QStringLiteral("服务繁忙，请稍后重试");
                     break;
                 case 405:
                     msg = QStringLiteral("不支持这个请求方法");
@@ -102,37 +129,28 @@ bool HttpServer::start(std::string* error) {
     registerFiles(router, *services_);
     registerMarketPlaceholders(router, *services_);
 
-    if (o.port == 0) {
-        port_ = server_.bind_to_any_port(o.host);
-        if (port_ <= 0) {
-            if (error) {
-                *error = "cannot bind " + o.host + " to an ephemeral port";
-            }
-            return false;
-        }
-    } else {
-        if (!server_.bind_to_port(o.host, o.port)) {
-            if (error) {
-                *error = "cannot bind " + o.host + ":" + std::to_string(o.port);
-            }
-            return false;
-        }
-        port_ = o.port;
+    LoopOptions limits;
+    limits.workers = o.threads < 1 ? 1 : o.threads;
+    limits.maxBodyBytes = o.maxBodyBytes;
+    limits.requestDeadlineMs = o.requestDeadlineMs;
+    limits.idleTimeoutMs = o.idleTimeoutMs;
+    limits.maxConnections = o.maxConnections;
+    limits.maxConnectionsPerAddress = o.maxConnectionsPerAddress;
+    loop_ = std::make_unique<ConnectionLoop>(
+        limits, [this](const RawRequest& request) { return server_.serve(request); },
+        [](int status) { return loopAnswer(status); });
+    if (!loop_->listen(o.host, o.port, port_, error)) {
+        loop_.reset();
+        return false;
     }
     services_->boundPort = port_;
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    // stop() only acts on a running server, so a stop right after start must not slip in
-    // before the loop is up.
-    while (!server_.is_running()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    loop_->start();
     return true;
 }
 
 void HttpServer::stop() {
-    if (thread_.joinable()) {
-        server_.stop();
-        thread_.join();
+    if (loop_) {
+        loop_->stop();
     }
 }
 

@@ -1,13 +1,15 @@
-// The HTTP server: cpp-httplib on a thread pool, the built-in services of this folder plus
-// whatever other libraries register (see router.h), bodies over the limit refused.
+// The HTTP server: an event loop reads every request whole (connection_loop.h), a pool of
+// workers answers it through cpp-httplib's routing (dispatcher.h) with the built-in services
+// of this folder plus whatever other libraries register (see router.h).
 #pragma once
 
 #include <QString>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "server/http/connection_loop.h"
+#include "server/http/dispatcher.h"
 #include "server/http/router.h"
 #include "server/store/accounts.h"
 
@@ -20,10 +22,16 @@ namespace vq::http {
 struct HttpOptions {
     std::string host = "127.0.0.1";
     int port = 8731;  // 0: an ephemeral port (tests)
-    // httplib holds a thread per connection, idle keep-alive ones included, so the pool is
-    // sized for connections rather than for cores.
-    int threads = 32;
+    // Workers answering complete requests. Slow or idle connections never hold one, so a
+    // few more than the cores is enough; the rest only cover handlers waiting on storage.
+    int threads = 8;
     size_t maxBodyBytes = 1024 * 1024;
+    // A request must arrive whole within this long of its first byte.
+    int requestDeadlineMs = 10000;
+    // An idle keep-alive connection is closed after this long.
+    int idleTimeoutMs = 5000;
+    int maxConnections = 4096;
+    int maxConnectionsPerAddress = 512;
     // The quote service handed out as url.quote.
     std::string quoteHost = "127.0.0.1";
     int quotePort = 8732;
@@ -49,7 +57,7 @@ public:
     HttpServer& operator=(const HttpServer&) = delete;
 
     void addRegistrar(RouteRegistrar registrar);
-    // Registers every route, binds and starts serving on a thread of its own. False with a
+    // Registers every route, binds and starts serving on threads of its own. False with a
     // reason when the address cannot be bound.
     bool start(std::string* error = nullptr);
     int port() const { return port_; }
@@ -58,9 +66,9 @@ public:
 
 private:
     std::unique_ptr<Services> services_;
-    httplib::Server server_;
+    Dispatcher server_;
+    std::unique_ptr<ConnectionLoop> loop_;
     std::vector<RouteRegistrar> registrars_;
-    std::thread thread_;
     int port_ = 0;
 };
 

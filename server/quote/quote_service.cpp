@@ -47,6 +47,27 @@ int64_t nowMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+int64_t nowMicros() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Requests read ahead of their processing, per session; a client that sends faster than it
+// is served waits in its own socket buffer, not in our memory.
+constexpr size_t kMaxInputBacklog = 1u << 20;
+// How often deadlines (hello, slow consumers) are looked at when nothing else happens.
+constexpr int kSweepMs = 100;
+
+std::string peerAddress(const sockaddr_storage& ss) {
+    char text[INET6_ADDRSTRLEN] = {};
+    if (ss.ss_family == AF_INET6)
+        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&ss)->sin6_addr, text,
+                  sizeof text);
+    else
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&ss)->sin_addr, text, sizeof text);
+    return text;
+}
+
 struct Subscription {
     vqp::Request request;
     PushState state;
@@ -54,7 +75,11 @@ struct Subscription {
 
 struct Session {
     int fd = -1;
-    bool up = false;  // hello exchanged
+    std::string address;
+    int64_t acceptedAt = 0;
+    int64_t overSince = 0;  // when its output last went over budget (0: within budget)
+    bool backlog = false;   // decoded input left for a later turn
+    bool up = false;        // hello exchanged
     std::string hello;
     vqp::FrameDecoder decoder;
     std::string out;
@@ -137,6 +162,7 @@ public:
     void run() {
         int64_t lastPush = nowMs();
         int64_t nextPush = lastPush + options_.pushIntervalMs;
+        int64_t nextSweep = lastPush + kSweepMs;
         std::vector<pollfd> fds;
         std::vector<Session*> order;
         while (!stop_) {
@@ -144,14 +170,19 @@ public:
             order.clear();
             fds.push_back({wakeFd_, POLLIN, 0});
             fds.push_back({listenFd_, POLLIN, 0});
+            bool ready = false;  // a session has requests waiting and room for answers
             for (Session& s : sessions_) {
-                short ev = POLLIN;
+                short ev = 0;
+                if (wantsInput(s))
+                    ev |= POLLIN;
                 if (s.pending() > 0)
                     ev |= POLLOUT;
+                ready = ready || (s.backlog && withinBudget(s));
                 fds.push_back({s.fd, ev, 0});
                 order.push_back(&s);
             }
-            int timeout = int(std::max<int64_t>(0, nextPush - nowMs()));
+            int64_t wait = std::min(nextPush, nextSweep) - nowMs();
+            int timeout = ready ? 0 : int(std::max<int64_t>(0, wait));
             int rc = ::poll(fds.data(), nfds_t(fds.size()), timeout);
             if (rc < 0 && errno != EINTR)
                 break;
@@ -167,8 +198,12 @@ public:
             for (size_t i = 0; i < order.size(); ++i) {
                 Session& s = *order[i];
                 short re = fds[i + 2].revents;
-                if (re & (POLLIN | POLLERR | POLLHUP))
+                if (re & POLLIN)
                     readFrom(s);
+                else if (re & (POLLERR | POLLHUP | POLLNVAL))
+                    s.dead = true;
+                if (!s.dead && s.backlog && withinBudget(s))
+                    work(s);
                 if (!s.dead && s.pending() > 0)
                     flush(s);
             }
@@ -181,17 +216,36 @@ public:
             } else if (published_) {
                 nextPush = std::min(nextPush, lastPush + options_.minPushIntervalMs);
             }
+            if (now >= nextSweep) {
+                sweep(now);
+                nextSweep = now + kSweepMs;
+            }
             reap();
         }
     }
 
 private:
+    bool withinBudget(const Session& s) const { return s.pending() <= options_.maxPendingBytes; }
+
+    bool wantsInput(const Session& s) const {
+        return !s.dead && withinBudget(s) && s.decoder.buffered() < kMaxInputBacklog;
+    }
+
     void acceptAll() {
         for (;;) {
-            int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            sockaddr_storage ss{};
+            socklen_t len = sizeof ss;
+            int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&ss), &len,
+                               SOCK_NONBLOCK | SOCK_CLOEXEC);
             if (fd < 0)
                 return;
-            if (int(sessions_.size()) >= options_.maxSessions) {
+            std::string address = peerAddress(ss);
+            int fromThere = 0;
+            for (const Session& s : sessions_)
+                if (!s.dead && s.address == address)
+                    ++fromThere;
+            if (fromThere >= options_.maxSessionsPerAddress ||
+                (liveSessions() >= options_.maxSessions && !evictSilent())) {
                 ::close(fd);
                 continue;
             }
@@ -200,6 +254,8 @@ private:
             sessions_.emplace_back();
             Session& s = sessions_.back();
             s.fd = fd;
+            s.address = std::move(address);
+            s.acceptedAt = nowMs();
             vqp::Hello h;
             h.role = vqp::Role::Server;
             vqp::encodeHello(h, s.out);
@@ -207,9 +263,48 @@ private:
         }
     }
 
+    int liveSessions() const {
+        int n = 0;
+        for (const Session& s : sessions_)
+            n += s.dead ? 0 : 1;
+        return n;
+    }
+
+    // The table is full: the oldest connection still without a hello makes room. Sessions
+    // that have greeted us are never pushed out by newcomers.
+    bool evictSilent() {
+        Session* victim = nullptr;
+        for (Session& s : sessions_)
+            if (!s.dead && !s.up && (!victim || s.acceptedAt < victim->acceptedAt))
+                victim = &s;
+        if (!victim)
+            return false;
+        victim->dead = true;
+        return true;
+    }
+
+    // Deadlines: the hello, and output that stays over budget (a client that does not read).
+    void sweep(int64_t now) {
+        for (Session& s : sessions_) {
+            if (s.dead)
+                continue;
+            if (!s.up && now - s.acceptedAt >= options_.helloTimeoutMs) {
+                s.dead = true;
+                continue;
+            }
+            if (withinBudget(s)) {
+                s.overSince = 0;
+            } else if (s.overSince == 0) {
+                s.overSince = now;
+            } else if (now - s.overSince >= options_.slowConsumerMs) {
+                s.dead = true;
+            }
+        }
+    }
+
     void readFrom(Session& s) {
         char buf[65536];
-        for (;;) {
+        while (s.decoder.buffered() < kMaxInputBacklog) {
             ssize_t n = ::recv(s.fd, buf, sizeof buf, 0);
             if (n == 0) {
                 s.dead = true;
@@ -218,9 +313,11 @@ private:
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
-                if (errno != EAGAIN && errno != EWOULDBLOCK)
+                if (errno != EAGAIN && errno != EWOULDBLOCK) {
                     s.dead = true;
-                return;
+                    return;
+                }
+                break;
             }
             const char* p = buf;
             size_t len = size_t(n);
@@ -243,18 +340,33 @@ private:
                 answerer_.blockIndex(s.out);
             }
             s.decoder.feed(p, len);
-            vqp::Frame f;
-            for (;;) {
-                auto res = s.decoder.next(f);
-                if (res == vqp::FrameDecoder::Result::NeedMore)
-                    break;
-                if (res == vqp::FrameDecoder::Result::Error) {
-                    s.dead = true;
-                    return;
-                }
-                handle(s, f);
-            }
         }
+        if (s.up)
+            work(s);
+    }
+
+    // Answers the session's requests in order until its output is over budget or its turn
+    // is used up; what is left waits for the next turn, after every other session's.
+    void work(Session& s) {
+        const int64_t start = nowMicros();
+        vqp::Frame f;
+        s.backlog = true;
+        while (withinBudget(s)) {
+            auto res = s.decoder.next(f);
+            if (res == vqp::FrameDecoder::Result::NeedMore) {
+                s.backlog = false;
+                break;
+            }
+            if (res == vqp::FrameDecoder::Result::Error) {
+                s.dead = true;
+                break;
+            }
+            handle(s, f);
+            if (nowMicros() - start >= options_.sliceMicros)
+                break;
+        }
+        if (s.pending() > peakPending_.load())
+            peakPending_ = s.pending();
     }
 
     void handle(Session& s, const vqp::Frame& f) {

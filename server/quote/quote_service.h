@@ -23,10 +23,20 @@ struct ServiceOptions {
     // more often than minPushIntervalMs, and at least every pushIntervalMs.
     int pushIntervalMs = 1000;
     int minPushIntervalMs = 100;
-    // A session whose unsent output exceeds this gets no new pushes until it drains: a slow
-    // terminal receives the latest state when it catches up, never an ever-growing queue.
+    // A session whose unsent output (answers and pushes alike) exceeds this gets no new
+    // pushes and no more of its requests read until it drains: a slow terminal receives the
+    // latest state when it catches up, never an ever-growing queue.
     size_t maxPendingBytes = 8u * 1024u * 1024u;
+    // A session that stays over maxPendingBytes this long is closed: it is not reading.
+    int slowConsumerMs = 10000;
+    // A connection that has not completed its hello within this long is closed.
+    int helloTimeoutMs = 5000;
     int maxSessions = 256;
+    // Connections from one address; a full table first drops connections still without a
+    // hello, so those cannot keep real terminals out.
+    int maxSessionsPerAddress = 32;
+    // How long the loop works on one session's requests before it turns to the others.
+    int sliceMicros = 2000;
     // Live subscriptions of one session; a terminal needs a few dozen.
     size_t maxSubscriptions = 4096;
 };
@@ -44,8 +54,8 @@ public:
     void stop();
     uint16_t port() const { return port_; }
     int sessionCount() const { return sessions_.load(); }
-    // The most output ever waiting for one session after a push round (bounded by
-    // maxPendingBytes plus one round of answers).
+    // The most output ever waiting for one session (bounded by maxPendingBytes plus one
+    // answer or one round of pushes).
     size_t peakPendingBytes() const { return peakPending_.load(); }
 
 private:
