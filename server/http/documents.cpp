@@ -125,7 +125,7 @@ void registerDocuments(Router& router, Services& services) {
             }
             actions.push_back({action.toString(), remark.toString(), time.toString()});
         }
-        store::UserDocuments(services.db).addActions(session->userId, sid, actions);
+        store::UserDocuments(services.db).addActions(session->userId, session->sid, actions);
         sendJson(res, success({{QStringLiteral("count"), static_cast<int>(actions.size())}}));
     });
 

@@ -4,9 +4,11 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <cstdio>
 #include <mutex>
 
 #include "server/http/services.h"
+#include "server/store/database.h"
 #include "server/store/password.h"
 
 static void initServerResources() {
@@ -17,7 +19,6 @@ namespace vq::http {
 
 namespace {
 
-constexpr int kMaxCrashReports = 2000;
 const QStringList kImageSuffixes = {QStringLiteral("png"), QStringLiteral("jpg"),
                                     QStringLiteral("jpeg")};
 
@@ -33,6 +34,27 @@ QString imageFolder(const Services& services) {
 
 const char* imageType(const QString& name) {
     return name.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) ? "image/png" : "image/jpeg";
+}
+
+// Makes room for one more report of `incoming` bytes: the oldest reports go (names start with
+// their UTC time, so name order is age order) until the folder is within its limits.
+void rotateReports(const QString& folder, const HttpOptions& o, qint64 incoming) {
+    QDir dir(folder);
+    const QFileInfoList files = dir.entryInfoList(QDir::Files, QDir::Name);
+    qint64 bytes = incoming;
+    for (const QFileInfo& f : files) {
+        bytes += f.size();
+    }
+    int count = files.size() + 1;
+    for (const QFileInfo& f : files) {
+        if (count <= o.crashReportsKept && bytes <= o.crashFolderBytes) {
+            break;
+        }
+        if (QFile::remove(f.absoluteFilePath())) {
+            --count;
+            bytes -= f.size();
+        }
+    }
 }
 
 }  // namespace
@@ -72,6 +94,8 @@ void registerFiles(Router& router, Services& services) {
                });
 
     // Crash reports: the body is stored as it came, one file per report, written atomically.
+    // Anyone can send one, so each address has an hourly allowance in count and bytes, and
+    // the folder keeps the newest reports within its limits instead of filling up for good.
     auto crash = [&services](const httplib::Request& req, httplib::Response& res) {
         if (req.body.empty()) {
             badRequest(QStringLiteral("崩溃报告为空"));
@@ -79,14 +103,21 @@ void registerFiles(Router& router, Services& services) {
         if (services.options.dataDir.isEmpty()) {
             unavailable(QStringLiteral("服务器未配置数据目录，无法保存崩溃报告"));
         }
+        const HttpOptions& o = services.options;
+        const qint64 size = static_cast<qint64>(req.body.size());
+        if (!services.crashReports.take(req.remote_addr, store::nowSeconds(), o.crashReportsPerHour,
+                                        o.crashBytesPerHour, size)) {
+            std::fprintf(stderr, "crash report refused: %s is over its hourly allowance\n",
+                         req.remote_addr.c_str());
+            throw HttpError(429, QStringLiteral("4290"),
+                            QStringLiteral("崩溃报告提交过于频繁，请稍后再试"));
+        }
         const QString folder =
             QDir(services.options.dataDir).filePath(QStringLiteral("crash-reports"));
         static std::mutex mutex;  // the count check and the write go together
         std::lock_guard<std::mutex> lock(mutex);
         QDir().mkpath(folder);
-        if (QDir(folder).entryList(QDir::Files).size() >= kMaxCrashReports) {
-            unavailable(QStringLiteral("崩溃报告已满，请联系管理员"));
-        }
+        rotateReports(folder, o, size);
         QString label = QString::fromStdString(req.get_header_value("X-Report-Name"));
         label.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
         label = label.left(64);

@@ -2,6 +2,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <cstdio>
 
 #include "server/http/services.h"
@@ -48,8 +49,24 @@ std::string loopAnswer(int status) {
 
 }  // namespace
 
+namespace {
+
+// Verifications waiting hold a request worker each, so they never take more than half.
+int checkQueueFor(const HttpOptions& o) {
+    const int workers = std::max(1, o.threads);
+    return std::max(1, std::min(o.login.checkQueue, workers / 2 - o.login.checkThreads));
+}
+
+}  // namespace
+
+Services::Services(store::Database& database, HttpOptions o)
+    : db(database),
+      options(std::move(o)),
+      loginThrottle(options.login),
+      passwordChecks(options.login.checkThreads, checkQueueFor(options)) {}
+
 HttpServer::HttpServer(store::Database& db, HttpOptions options)
-    : services_(new Services{db, std::move(options), {}, 0}) {}
+    : services_(std::make_unique<Services>(db, std::move(options))) {}
 
 HttpServer::~HttpServer() {
     stop();

@@ -10,7 +10,9 @@
 
 #include "server/http/connection_loop.h"
 #include "server/http/dispatcher.h"
+#include "server/http/login_guard.h"
 #include "server/http/router.h"
+#include "server/http/watchlist_cache.h"
 #include "server/store/accounts.h"
 
 namespace vq::store {
@@ -38,15 +40,26 @@ struct HttpOptions {
     QString dataDir;  // crash reports and start images live here
     // A session not seen by a heartbeat for this long is over.
     int sessionTimeoutSeconds = 180;
-    store::ThrottlePolicy throttle;
+    LoginPolicy login;
+    // Crash reports: per source address within an hour, and how many the folder keeps (the
+    // oldest go first).
+    int crashReportsPerHour = 30;
+    qint64 crashBytesPerHour = 8 * 1024 * 1024;
+    int crashReportsKept = 2000;
+    qint64 crashFolderBytes = 256 * 1024 * 1024;
 };
 
 // What every built-in handler needs.
 struct Services {
+    Services(store::Database& database, HttpOptions o);
     store::Database& db;
     HttpOptions options;
     Directory directory;
     int boundPort = 0;  // the port actually listened on (options.port may be 0)
+    LoginThrottle loginThrottle;
+    PasswordChecks passwordChecks;
+    WatchlistCache watchlists;
+    AddressQuota crashReports{3600};
 };
 
 class HttpServer {

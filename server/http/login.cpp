@@ -2,10 +2,11 @@
 //
 // Login failures answer 200 with {"result": "false", "info": …} because that is what the
 // login window shows; a wrong password and an unknown name get the same text and the same
-// time, so the answer does not tell which names exist. Five failures for one name within the
-// throttle window lock that name, whatever password comes next, until the lock ends.
-#include <condition_variable>
-#include <mutex>
+// time, so the answer does not tell which names exist. Repeated failures slow down further
+// attempts at that name from that address (login_guard.h); they never lock the name itself,
+// so nobody can keep its owner out by failing on purpose.
+#include <QRegularExpression>
+#include <cstdio>
 
 #include "server/http/services.h"
 #include "server/store/database.h"
@@ -15,48 +16,17 @@ namespace vq::http {
 
 namespace {
 
-// Each Argon2id check takes 64 MiB for a moment; a burst of logins on every pool thread at
-// once would take a gigabyte. A few at a time keeps memory bounded; the rest wait briefly.
-constexpr int kHashSlots = 4;
-std::mutex hashMutex;
-std::condition_variable hashFree;
-int hashBusy = 0;
-
-class HashSlot {
-public:
-    HashSlot() {
-        std::unique_lock<std::mutex> lock(hashMutex);
-        hashFree.wait(lock, [] { return hashBusy < kHashSlots; });
-        ++hashBusy;
-    }
-    ~HashSlot() {
-        {
-            std::lock_guard<std::mutex> lock(hashMutex);
-            --hashBusy;
-        }
-        hashFree.notify_one();
-    }
-    HashSlot(const HashSlot&) = delete;
-    HashSlot& operator=(const HashSlot&) = delete;
-};
-
-bool checkPassword(const std::optional<store::User>& user, const QString& password) {
-    const HashSlot slot;
-    if (user) {
-        return store::verifyPassword(user->passwordHash, password);
-    }
-    store::verifyDummy(password);
-    return false;
-}
-
 QJsonObject refused(const QString& info) {
     return QJsonObject{{QStringLiteral("result"), QStringLiteral("false")},
                        {QStringLiteral("info"), info}};
 }
 
-QString lockText(qint64 seconds) {
-    const qint64 minutes = (seconds + 59) / 60;
-    return QStringLiteral("登录失败次数过多，该用户已被锁定，请%1分钟后再试").arg(minutes);
+// Names come from the client: printable and short before they reach the log.
+std::string loggable(const QString& name) {
+    QString text = name.left(64);
+    static const QRegularExpression unsafe(QStringLiteral("[\\p{C}\"\\\\]"));
+    text.replace(unsafe, QStringLiteral("?"));
+    return text.toStdString();
 }
 
 }  // namespace
@@ -71,22 +41,31 @@ void registerLogin(Router& router, Services& services) {
         const QString version = params.text("versionid", 64).value_or(QString());
 
         store::Accounts accounts(services.db);
-        const store::ThrottlePolicy& policy = services.options.throttle;
         const qint64 now = store::nowSeconds();
-        if (const qint64 left = accounts.lockedFor(name, now); left > 0) {
-            sendJson(res, refused(lockText(left)));
+        const std::string& from = req.remote_addr;
+        if (const int64_t wait = services.loginThrottle.wait(name, from, now); wait > 0) {
+            std::fprintf(stderr, "login throttled: \"%s\" from %s, %lld s to wait\n",
+                         loggable(name).c_str(), from.c_str(), static_cast<long long>(wait));
+            sendJson(res, refused(QStringLiteral("登录尝试过于频繁，请%1秒后再试").arg(wait)));
             return;
         }
         const std::optional<store::User> user = accounts.byName(name);
-        if (!checkPassword(user, password)) {
-            if (accounts.recordFailure(name, store::nowSeconds(), policy)) {
-                sendJson(res, refused(lockText(policy.lockSeconds)));
-            } else {
-                sendJson(res, refused(QStringLiteral("用户名或密码错误")));
-            }
+        const PasswordChecks::Outcome outcome = services.passwordChecks.check(
+            user ? std::optional<QString>(user->passwordHash) : std::nullopt, password);
+        if (outcome == PasswordChecks::Outcome::Busy) {
+            std::fprintf(stderr, "login deferred (verifications busy): \"%s\" from %s\n",
+                         loggable(name).c_str(), from.c_str());
+            sendJson(res, refused(QStringLiteral("登录人数较多，请稍后再试")));
             return;
         }
-        accounts.clearFailures(name);
+        if (outcome == PasswordChecks::Outcome::Mismatch) {
+            services.loginThrottle.failed(name, from, store::nowSeconds());
+            std::fprintf(stderr, "login failed: \"%s\" from %s\n", loggable(name).c_str(),
+                         from.c_str());
+            sendJson(res, refused(QStringLiteral("用户名或密码错误")));
+            return;
+        }
+        services.loginThrottle.succeeded(name, from);
         // Sessions long past their heartbeat are of no use to anyone; a login is a
         // convenient, regular moment to drop them.
         accounts.purgeSessions(now, 24 * 3600);

@@ -101,16 +101,43 @@ std::vector<store::WatchCommand> parseCommands(const QJsonDocument& doc) {
     return out;
 }
 
+// The account of the "user_id" uid, remembered once found so that reads need no database.
+qint64 watchlistOwner(Services& services, const Params& params) {
+    const QString uid = params.required("user_id", 64);
+    if (const std::optional<qint64> id = services.watchlists.account(uid)) {
+        return *id;
+    }
+    const qint64 id = requireUser(services, params);
+    services.watchlists.rememberAccount(uid, id);
+    return id;
+}
+
+// The whole answer for a user's watchlist, from the cache or read (and then kept).
+std::shared_ptr<const std::string> watchlistAnswer(Services& services, qint64 userId) {
+    if (auto cached = services.watchlists.answer(userId)) {
+        return cached;
+    }
+    const uint64_t generation = services.watchlists.generation(userId);
+    auto answer = std::make_shared<const std::string>(
+        QJsonDocument(
+            success({{QStringLiteral("result"), store::Watchlists(services.db).groups(userId)}}))
+            .toJson(QJsonDocument::Compact)
+            .toStdString());
+    services.watchlists.keep(userId, generation, *answer);
+    return answer;
+}
+
+constexpr const char* kJson = "application/json; charset=utf-8";
+
 }  // namespace
 
 void registerMyStock(Router& router, Services& services) {
     auto handler = [&services](const httplib::Request& req, httplib::Response& res) {
         const Params params(req);
-        const qint64 userId = requireUser(services, params);
+        const qint64 userId = watchlistOwner(services, params);
         const QString cmd = params.text("cmd", 16).value_or(QStringLiteral("get"));
-        store::Watchlists lists(services.db);
         if (cmd == QLatin1String("get")) {
-            sendJson(res, success({{QStringLiteral("result"), lists.groups(userId)}}));
+            res.set_content(*watchlistAnswer(services, userId), kJson);
             return;
         }
         if (cmd != QLatin1String("update")) {
@@ -120,10 +147,12 @@ void registerMyStock(Router& router, Services& services) {
             badRequest(QStringLiteral("update须用POST提交命令数组"));
         }
         const std::vector<store::WatchCommand> commands = parseCommands(Params::jsonBody(req));
-        if (const QString why = lists.apply(userId, commands); !why.isEmpty()) {
+        const QString why = store::Watchlists(services.db).apply(userId, commands);
+        if (!why.isEmpty()) {
             badRequest(why);
         }
-        sendJson(res, success({{QStringLiteral("result"), lists.groups(userId)}}));
+        services.watchlists.invalidate(userId);
+        res.set_content(*watchlistAnswer(services, userId), kJson);
     };
     router.get("/mystock", handler);
     router.post("/mystock", handler);

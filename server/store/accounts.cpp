@@ -163,7 +163,7 @@ QString Accounts::openSession(qint64 userId, const QString& pcid, const QString&
     const QString sid = randomId();
     Query(db_, QStringLiteral("INSERT INTO sessions (sid, user_id, pcid, version, created_at,"
                               " last_seen) VALUES (?, ?, ?, ?, ?, ?)"))
-        .bind(sid)
+        .bind(sessionDigest(sid))
         .bind(userId)
         .bind(pcid)
         .bind(version)
@@ -176,7 +176,7 @@ QString Accounts::openSession(qint64 userId, const QString& pcid, const QString&
 std::optional<Session> Accounts::touchSession(const QString& sid, qint64 now, int timeout) {
     Query q(db_,
             QStringLiteral("UPDATE sessions SET last_seen = ? WHERE sid = ? AND last_seen >= ?"));
-    q.bind(now).bind(sid).bind(now - timeout).exec();
+    q.bind(now).bind(sessionDigest(sid)).bind(now - timeout).exec();
     if (q.rowsAffected() <= 0) {
         return std::nullopt;
     }
@@ -186,7 +186,7 @@ std::optional<Session> Accounts::touchSession(const QString& sid, qint64 now, in
 std::optional<Session> Accounts::findSession(const QString& sid) {
     Query q(db_,
             QStringLiteral("SELECT sid, user_id, pcid, last_seen FROM sessions WHERE sid = ?"));
-    q.bind(sid).exec();
+    q.bind(sessionDigest(sid)).exec();
     if (!q.next()) {
         return std::nullopt;
     }

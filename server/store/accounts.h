@@ -20,7 +20,7 @@ struct User {
 };
 
 struct Session {
-    QString sid;
+    QString sid;  // the stored digest of the id (password.h), never the id itself
     qint64 userId = 0;
     QString pcid;
     qint64 lastSeen = 0;
@@ -55,6 +55,7 @@ public:
     bool recordFailure(const QString& name, qint64 now, const ThrottlePolicy& policy);
     void clearFailures(const QString& name);
 
+    // A new session; returns its id, of which only the digest is stored.
     QString openSession(qint64 userId, const QString& pcid, const QString& version, qint64 now);
     // The session if it exists and was seen within `timeout` seconds; refreshes its time.
     std::optional<Session> touchSession(const QString& sid, qint64 now, int timeout);

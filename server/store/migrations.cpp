@@ -3,8 +3,33 @@
 #include <QStringList>
 
 #include "server/store/database.h"
+#include "server/store/password.h"
 
 namespace vq::store {
+
+namespace {
+
+// Session ids were stored as they were handed out; from now on only their digests are, so
+// the live sessions (and the usage rows naming them) are rewritten to digests.
+void digestSessionIds(Database& db) {
+    for (const char* table : {"sessions", "user_actions"}) {
+        Query read(db, QStringLiteral("SELECT DISTINCT sid FROM %1").arg(QLatin1String(table)));
+        read.exec();
+        QStringList ids;
+        while (read.next()) {
+            ids << read.text(0);
+        }
+        for (const QString& sid : ids) {
+            Query(db,
+                  QStringLiteral("UPDATE %1 SET sid = ? WHERE sid = ?").arg(QLatin1String(table)))
+                .bind(sessionDigest(sid))
+                .bind(sid)
+                .exec();
+        }
+    }
+}
+
+}  // namespace
 
 const std::vector<Migration>& migrations() {
     static const std::vector<Migration> list = {
@@ -61,6 +86,7 @@ const std::vector<Migration>& migrations() {
          " ('股票池', 'app://qml/qml/StockPoolView.qml', 1, 6),"
          " ('上证指数', 'app://findview/qml/MQView.qml?code=1A0001&market=1"
          "#chart=kline&cycle=33&name=上证指数', 2, 7)"},
+        {4, "session ids stored as digests", "", digestSessionIds},
     };
     return list;
 }
@@ -95,6 +121,9 @@ void migrate(Database& db) {
             if (!statement.trimmed().isEmpty()) {
                 Query::execute(db, statement);
             }
+        }
+        if (m.step) {
+            m.step(db);
         }
         Query(db, QStringLiteral("INSERT INTO schema_migrations (version, name, applied_at)"
                                  " VALUES (?, ?, ?)"))

@@ -14,6 +14,8 @@ struct Migration {
     const char* name;
     // Statements separated by ";\n". "$ID" stands for the dialect's auto-increment key.
     const char* sql;
+    // Work SQL alone cannot express, run after the statements in the same transaction.
+    void (*step)(Database&) = nullptr;
 };
 
 const std::vector<Migration>& migrations();

@@ -51,4 +51,14 @@ QString randomId() {
     return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(bytes), 16).toHex());
 }
 
+QString sessionDigest(const QString& sid) {
+    cryptoReady();
+    const QByteArray text = sid.toUtf8();
+    unsigned char digest[crypto_hash_sha256_BYTES];
+    crypto_hash_sha256(digest, reinterpret_cast<const unsigned char*>(text.constData()),
+                       static_cast<unsigned long long>(text.size()));
+    return QString::fromLatin1(
+        QByteArray(reinterpret_cast<const char*>(digest), sizeof digest).toHex());
+}
+
 }  // namespace vq::store

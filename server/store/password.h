@@ -17,5 +17,8 @@ bool verifyPassword(const QString& hash, const QString& password);
 void verifyDummy(const QString& password);
 // 128 random bits as 32 lower-case hex digits.
 QString randomId();
+// What is stored of a session id: its SHA-256 as 64 lower-case hex digits. The id itself is
+// a bearer secret and never reaches the database, so a copy of it lets nobody in.
+QString sessionDigest(const QString& sid);
 
 }  // namespace vq::store
