@@ -53,8 +53,7 @@ void registerLogin(Router& router, Services& services) {
         const PasswordChecks::Outcome outcome = services.passwordChecks.check(
             user ? std::optional<QString>(user->passwordHash) : std::nullopt, password);
         if (outcome == PasswordChecks::Outcome::Busy) {
-            std::fprintf(stderr, "login deferred (verifications busy): \"%s\" from %s\n",
-                         loggable(name).c_str(), from.c_str());
+            // Not logged one by one: in a flood that would be a line per request.
             sendJson(res, refused(QStringLiteral("登录人数较多，请稍后再试")));
             return;
         }
