@@ -11,6 +11,14 @@
 //     connection idle the longest (or still sending its request) makes room for a new one.
 // Workers take complete requests from a bounded queue; the loop writes their answers out
 // without blocking, within writeDeadlineMs.
+//
+// Why a loop of our own in front of cpp-httplib rather than another HTTP library: every
+// handler, here and in the libraries that register routes, is written against httplib's
+// request and response types and its routing, and all of that stays as it is. What httplib
+// lacks is only the network side (a thread per connection, timeouts per read), and epoll
+// with whole-request deadlines is a few hundred lines we can test directly. Moving to an
+// event-driven library would have meant rewriting every handler's signature for the same
+// result.
 #pragma once
 
 #include <atomic>
@@ -35,7 +43,9 @@ struct LoopOptions {
     int idleTimeoutMs = 5000;
     int writeDeadlineMs = 10000;
     int maxConnections = 4096;
-    int maxConnectionsPerAddress = 512;
+    // Each connection may buffer one whole request (up to a head and a body), so this also
+    // bounds the memory one address can take.
+    int maxConnectionsPerAddress = 128;
     // Complete requests waiting for a worker; beyond this a request is answered 503 at once.
     size_t maxQueuedRequests = 2048;
 };

@@ -33,7 +33,9 @@ struct HttpOptions {
     // An idle keep-alive connection is closed after this long.
     int idleTimeoutMs = 5000;
     int maxConnections = 4096;
-    int maxConnectionsPerAddress = 512;
+    // Each connection may buffer one whole request (up to a head and a body), so this also
+    // bounds the memory one address can take.
+    int maxConnectionsPerAddress = 128;
     // The quote service handed out as url.quote.
     std::string quoteHost = "127.0.0.1";
     int quotePort = 8732;

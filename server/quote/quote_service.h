@@ -26,15 +26,16 @@ struct ServiceOptions {
     // A session whose unsent output (answers and pushes alike) exceeds this gets no new
     // pushes and no more of its requests read until it drains: a slow terminal receives the
     // latest state when it catches up, never an ever-growing queue.
-    size_t maxPendingBytes = 8u * 1024u * 1024u;
+    size_t maxPendingBytes = 4u * 1024u * 1024u;
     // A session that stays over maxPendingBytes this long is closed: it is not reading.
     int slowConsumerMs = 10000;
     // A connection that has not completed its hello within this long is closed.
     int helloTimeoutMs = 5000;
     int maxSessions = 256;
     // Connections from one address; a full table first drops connections still without a
-    // hello, so those cannot keep real terminals out.
-    int maxSessionsPerAddress = 32;
+    // hello, so those cannot keep real terminals out. With the output budget this bounds
+    // what one client can make the service hold.
+    int maxSessionsPerAddress = 16;
     // How long the loop works on one session's requests before it turns to the others.
     int sliceMicros = 2000;
     // Live subscriptions of one session; a terminal needs a few dozen.
