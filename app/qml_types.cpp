@@ -14,7 +14,9 @@
 #include "chart/reg_scales_line_style.h"
 #include "chart/time_bar.h"
 #include "chart/title_bar.h"
+#include "quote/index_board_model.h"
 #include "quote/mq_model.h"
+#include "quote/server_state_model.h"
 #include "service/qbase_service.h"
 #include "service/qmystock_service.h"
 #include "service/qstockpool_service.h"
@@ -41,7 +43,10 @@ void registerQmlTypes() {
     registerType<HUtil>("HUtil");
     registerType<QCrypto>("QCrypto");
     registerType<QBaseService>("QBaseService");
+    registerType<ServerStateModel>("ServerStateModel");
     registerType<MQModel>("MQModel");
+    registerType<IndexBoardModel>("IndexBoardModel");
+    registerType<IndexBoard>("IndexBoard", "IndexBoardModel");
     registerType<FChart>("FChart");
     qmlRegisterUncreatableMetaObject(RegScaleslineStyle::staticMetaObject, "FChart", 1, 0,
                                      "RegScaleslineStyle", "RegScaleslineStyle holds names only");

@@ -55,6 +55,23 @@ QtObject {
     readonly property int fontNormal: 13
     readonly property int fontLarge: 16
 
+    // Dialog windows: body, frame, buttons and their text
+    readonly property color dialogBody: "#2C2C2C"
+    readonly property color dialogBorder: "#335493"
+    readonly property color button: "#FF8000"
+    readonly property color buttonHover: "#0080FF"
+    readonly property int dialogFontSize: 14
+
+    // Main window frame
+    readonly property color frameBar: "#1A1D23"
+    readonly property color frameLine: "#2E333C"
+    readonly property color menuText: "#D5D9E0"
+    readonly property color menuHover: "#2C3E5C"
+    readonly property color tabActive: "#2B313B"
+    readonly property color tabActiveLine: "#1A98FC"
+    readonly property color tabText: "#AEB4C2"
+    readonly property color popupBackground: "#20242C"
+
     // Sizes
     readonly property int titleBarHeight: 32
     readonly property int tabBarHeight: 28

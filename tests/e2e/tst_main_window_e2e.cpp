@@ -1,0 +1,454 @@
+// From login to the main window, through the terminal's own start-up path, against a real
+// server process on loopback ports with a fresh data folder: the login phase's window logs in
+// as the demo user, then the main phase runs the main window, which the test drives with real
+// key events and reads through its object tree.
+
+#include <QDate>
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <QtWebEngine>
+#include <functional>
+
+#include "app/fonts.h"
+#include "app/main_phase.h"
+#include "app/qml_phase.h"
+#include "app/qml_types.h"
+#include "app/qroot.h"
+#include "app/single_application.h"
+#include "app/startup_arguments.h"
+#include "bridge/app_documents.h"
+#include "bridge/data_folder.h"
+#include "bridge/web_engine_setup.h"
+
+namespace {
+
+quint16 freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// The first object named `name` below `root`, through both the object and the item trees
+// (pop-ups keep their content under the window's overlay).
+QObject* findNamed(QObject* root, const QString& name) {
+    if (!root) {
+        return nullptr;
+    }
+    if (root->objectName() == name) {
+        return root;
+    }
+    for (QObject* child : root->children()) {
+        if (QObject* found = findNamed(child, name)) {
+            return found;
+        }
+    }
+    if (auto* item = qobject_cast<QQuickItem*>(root)) {
+        for (QQuickItem* child : item->childItems()) {
+            if (QObject* found = findNamed(child, name)) {
+                return found;
+            }
+        }
+    }
+    return nullptr;
+}
+
+QObject* findInWindow(QQuickWindow* window, const QString& name) {
+    if (!window) {
+        return nullptr;
+    }
+    if (QObject* found = findNamed(window, name)) {
+        return found;
+    }
+    return findNamed(window->contentItem(), name);
+}
+
+// Types `text` key by key into the window (Latin-1 characters only).
+void typeText(QWindow* window, const QString& text) {
+    for (const QChar c : text) {
+        QTest::keyClick(window, c.toLatin1());
+    }
+}
+
+}  // namespace
+
+class TestMainWindowE2E : public QObject {
+    Q_OBJECT
+public:
+    explicit TestMainWindowE2E(SingleApplication* app) : app_(app) {}
+
+private slots:
+    void initTestCase();
+    void loginThenMainWindow();
+    void cleanupTestCase();
+
+private:
+    void startServer();
+    void stopServer();
+    bool serverAnswers() const;
+    void logIn();
+    void driveMainWindow();
+    void publish(const QStringList& args, const QByteArray& input);
+    void checkNotices(QQuickWindow* window);
+    void checkMenus(QQuickWindow* window);
+    void checkSearch(QQuickWindow* window);
+    void checkTabKeys(QQuickWindow* window);
+    void checkServerRestart(QQuickWindow* window);
+    void screenshot(QQuickWindow* window, const QString& name);
+
+    SingleApplication* app_;
+    QTemporaryDir serverData_;
+    QProcess server_;
+    QByteArray serverLog_;
+    quint16 httpPort_ = 0;
+    quint16 quotePort_ = 0;
+    bool mainWindowDriven_ = false;
+};
+
+void TestMainWindowE2E::initTestCase() {
+    QVERIFY(serverData_.isValid());
+    // A fresh data folder for the terminal.
+    QDir(bridge::dataFolder()).removeRecursively();
+    QDir().mkpath(bridge::dataFolder());
+    httpPort_ = freePort();
+    quotePort_ = freePort();
+    // A login notice without a page, a pop-up notice and a headline for the status bar.
+    publish({"notice", "add", "--type", "2", "--title", "系统维护通知", "--author", "运维部"},
+            "本周六凌晨系统维护，届时暂停服务。");
+    publish({"notice", "add", "--type", "3", "--title", "新股申购提示"}, "今日有两只新股申购。");
+    publish({"news", "add", "--title", "两市成交额回升", "--source", "本站"}, "");
+    startServer();
+    QVERIFY2(serverAnswers(), serverLog_.constData());
+    qputenv("VELTOQUORIN_CONTROL_URL", "http://127.0.0.1:" + QByteArray::number(httpPort_));
+}
+
+void TestMainWindowE2E::publish(const QStringList& args, const QByteArray& input) {
+    QProcess cli;
+    cli.start(QStringLiteral(VQ_SERVER_PATH), QStringList(args) << "--data" << serverData_.path());
+    cli.write(input);
+    cli.closeWriteChannel();
+    QVERIFY(cli.waitForFinished(10000));
+    QCOMPARE(cli.exitCode(), 0);
+}
+
+void TestMainWindowE2E::startServer() {
+    server_.setProcessChannelMode(QProcess::MergedChannels);
+    disconnect(&server_, &QProcess::readyRead, this, nullptr);
+    connect(&server_, &QProcess::readyRead, this, [this] { serverLog_ += server_.readAll(); });
+    server_.start(QStringLiteral(VQ_SERVER_PATH),
+                  {"serve", "--data", serverData_.path(), "--http",
+                   QStringLiteral("127.0.0.1:%1").arg(httpPort_), "--quote",
+                   QStringLiteral("127.0.0.1:%1").arg(quotePort_), "--demo", "--clock", "demo"});
+    server_.waitForStarted(10000);
+    for (int i = 0; i < 200 && !serverAnswers(); ++i) {
+        QTest::qWait(50);
+    }
+}
+
+void TestMainWindowE2E::stopServer() {
+    server_.terminate();
+    if (!server_.waitForFinished(10000)) {
+        server_.kill();
+        server_.waitForFinished();
+    }
+}
+
+bool TestMainWindowE2E::serverAnswers() const {
+    QTcpSocket probe;
+    probe.connectToHost(QHostAddress::LocalHost, httpPort_);
+    return probe.waitForConnected(100);
+}
+
+void TestMainWindowE2E::logIn() {
+    QmlPhase login(bridge::dataFolder(), QUrl(QStringLiteral("qrc:/qml/LoginView.qml")));
+    login.load();
+    auto* window = qobject_cast<QQuickWindow*>(login.rootObject());
+    QVERIFY(window);
+    QTRY_COMPARE_WITH_TIMEOUT(window->property("state_").toString(), QStringLiteral("ready"),
+                              15000);
+    QObject* user = findInWindow(window, "userField");
+    QObject* password = findInWindow(window, "passwordField");
+    QVERIFY(user && password);
+    user->setProperty("text", "demo");
+    password->setProperty("text", "demo123");
+    QMetaObject::invokeMethod(window, "login");
+    // The login chain ends by closing the window.
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 30000);
+}
+
+void TestMainWindowE2E::screenshot(QQuickWindow* window, const QString& name) {
+    const QString dir = QStringLiteral(VQ_SCREENSHOT_DIR);
+    QDir().mkpath(dir);
+    window->grabWindow().save(dir + "/" + name + ".png");
+}
+
+void TestMainWindowE2E::loginThenMainWindow() {
+    logIn();
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    const QString sessionId = bridge::variantText(
+        bridge::lookupPath(bridge::loginDocument(), QStringLiteral("user.sessionId")));
+    QVERIFY(!sessionId.isEmpty());
+
+    // The main phase runs its own event loop; the checks run inside it and quit it at the end
+    // (also when a check fails).
+    QTimer::singleShot(0, this, [this] {
+        driveMainWindow();
+        mainWindowDriven_ = true;
+        if (QQuickWindow* window = QRoot::instance()->window()) {
+            window->close();
+        }
+        // The window sends its queued commands before it goes; should that hang, end anyway.
+        QTimer::singleShot(8000, qApp, [] { QCoreApplication::exit(0); });
+    });
+    runMainPhase(*app_, bridge::dataFolder());
+    QVERIFY(mainWindowDriven_);
+}
+
+void TestMainWindowE2E::driveMainWindow() {
+    QQuickWindow* window = QRoot::instance()->window();
+    QVERIFY(window);
+    QTRY_VERIFY_WITH_TIMEOUT(window->isExposed(), 10000);
+    QCOMPARE(window->objectName(), QStringLiteral("mainWindow"));
+
+    // The quote server is reached, and the index bar fills from its snapshots.
+    QObject* state = findInWindow(window, "serverState");
+    QVERIFY(state);
+    QTRY_COMPARE_WITH_TIMEOUT(state->property("text").toString(), QStringLiteral("已连接"), 15000);
+    QObject* firstIndex = findInWindow(window, "indexPrice_0");
+    QVERIFY(firstIndex);
+    QTRY_VERIFY_WITH_TIMEOUT(firstIndex->property("text").toString() != QLatin1String("--"), 15000);
+
+    // The menus of the login answer and the quick bar of the server.
+    QVERIFY(findInWindow(window, "menu_0"));
+    QTRY_VERIFY_WITH_TIMEOUT(findInWindow(window, "quickItem_0"), 10000);
+
+    checkNotices(window);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    checkMenus(window);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    checkSearch(window);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    checkTabKeys(window);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    checkServerRestart(window);
+}
+
+void TestMainWindowE2E::checkNotices(QQuickWindow* window) {
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    auto record = [](int type) {
+        QFile file(bridge::dataFolder() + QStringLiteral("/notice_%1.json").arg(type));
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
+                                              : QJsonObject();
+    };
+    // The pop-up notices open their list, the login notice (no page) its message box.
+    QObject* list = findInWindow(window, "noticeList");
+    QObject* message = findInWindow(window, "noticeMessage");
+    QVERIFY(list && message);
+    QTRY_VERIFY_WITH_TIMEOUT(list->property("opened").toBool(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(message->property("opened").toBool(), 10000);
+    QCOMPARE(message->property("notice").toMap().value("title").toString(),
+             QStringLiteral("系统维护通知"));
+    QCOMPARE(record(2).value("title").toString(), QStringLiteral("系统维护通知"));
+    QCOMPARE(record(2).value("pop").toString(), QString());
+    QObject* headline = findInWindow(window, "headlineText");
+    QVERIFY(headline);
+    QTRY_VERIFY(headline->property("text").toString().contains(QStringLiteral("两市成交额回升")));
+    screenshot(window, "notices");
+
+    // Dismissed notices are not shown again today.
+    QMetaObject::invokeMethod(findInWindow(window, "noticeOk"), "clicked");
+    QTRY_VERIFY(!message->property("opened").toBool());
+    QCOMPARE(record(2).value("pop").toString(), today);
+    QMetaObject::invokeMethod(list, "close");
+    QTRY_VERIFY(!list->property("opened").toBool());
+    QCOMPARE(record(3).value("pop").toString(), today);
+    QCOMPARE(record(3).value("title").toString(), QStringLiteral("新股申购提示"));
+}
+
+void TestMainWindowE2E::checkMenus(QQuickWindow* window) {
+    // The third first-level menu of the login answer drops down with its second level.
+    auto* entry = qobject_cast<QQuickItem*>(findInWindow(window, "menu_2"));
+    QVERIFY(entry);
+    const QPointF centre = entry->mapToScene(QPointF(entry->width() / 2, entry->height() / 2));
+    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    QObject* menu = findInWindow(window, "menuPopup_2");
+    QVERIFY(menu);
+    QTRY_VERIFY(menu->property("opened").toBool());
+    QVERIFY(menu->property("count").toInt() > 3);
+    screenshot(window, "menu");
+    QMetaObject::invokeMethod(menu, "close");
+    QTRY_VERIFY(!menu->property("opened").toBool());
+    QMetaObject::invokeMethod(findInWindow(window, "tabArea"), "focusCurrent");
+}
+
+void TestMainWindowE2E::checkSearch(QQuickWindow* window) {
+    QObject* popup = findInWindow(window, "searchPopup");
+    QVERIFY(popup);
+    QObject* tabArea = findInWindow(window, "tabArea");
+    QVERIFY(tabArea);
+    // The dictionary is written when the engine has sent the code list; wait for it.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            QVariant rows;
+            QMetaObject::invokeMethod(window, "dictionaryRows", Q_RETURN_ARG(QVariant, rows));
+            return rows.toInt() > 1000;
+        }(),
+        20000);
+    screenshot(window, "main_window");
+
+    QTest::keyClick(window, Qt::Key_6);
+    QTRY_VERIFY(popup->property("opened").toBool());
+    QCOMPARE(popup->property("text").toString(), QStringLiteral("6"));
+    // The demo market numbers its Shanghai stocks from a random start of 600001 to 600009,
+    // so the search is for the prefix every one of them shares.
+    typeText(window, QStringLiteral("0000"));
+    QCOMPARE(popup->property("text").toString(), QStringLiteral("60000"));
+    auto* rows = popup->property("rows").value<QObject*>();
+    QVERIFY(rows);
+    QVERIFY(rows->property("count").toInt() >= 1);
+    // Shanghai stocks 60000x are among the rows, shown as stocks with their names.
+    QVariantMap found;
+    for (int i = 0; i < rows->property("count").toInt(); ++i) {
+        QVariant row;
+        QMetaObject::invokeMethod(popup, "rowAt", Q_RETURN_ARG(QVariant, row), Q_ARG(QVariant, i));
+        const QVariantMap map = row.toMap();
+        QVERIFY(map.value("code").toString().contains(QStringLiteral("60000")) ||
+                map.value("pinyin").toString().contains(QStringLiteral("60000")));
+        if (map.value("code").toString().startsWith(QLatin1String("60000")) &&
+            map.value("market") == 1) {
+            found = map;
+        }
+    }
+    QCOMPARE(found.value("typeName").toString(), QStringLiteral("股票"));
+    QVERIFY(!found.value("name").toString().isEmpty());
+    screenshot(window, "search_popup");
+
+    // Quotes and percent signs are searched for, not run; Escape closes the pop-up.
+    typeText(window, QStringLiteral("'%\""));
+    QCOMPARE(rows->property("count").toInt(), 0);
+    QTest::keyClick(window, Qt::Key_Escape);
+    QTRY_VERIFY(!popup->property("opened").toBool());
+}
+
+void TestMainWindowE2E::checkTabKeys(QQuickWindow* window) {
+    QObject* tabArea = findInWindow(window, "tabArea");
+    auto count = [tabArea] { return tabArea->property("count").toInt(); };
+    auto current = [tabArea] { return tabArea->property("currentIndex").toInt(); };
+    auto open = [window](const QString& title, const QString& url) {
+        QMetaObject::invokeMethod(window, "onChangedTabView", Q_ARG(QVariant, title),
+                                  Q_ARG(QVariant, url), Q_ARG(QVariant, false));
+    };
+    const int home = count();
+    // A route to a document that does not exist opens nothing.
+    open(QStringLiteral("无此页"), QStringLiteral("app://qml/qml/NoSuchView.qml"));
+    QCOMPARE(count(), home);
+
+    // Three web pages of the server in tabs of their own; the same page again switches back.
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(httpPort_);
+    open(QStringLiteral("快捷栏"), base + "/fast_menu");
+    open(QStringLiteral("滚动新闻"), base + "/marque");
+    open(QStringLiteral("股票池"), base + "/stock_pool");
+    QCOMPARE(count(), home + 3);
+    QCOMPARE(current(), home + 2);
+    open(QStringLiteral("快捷栏"), base + "/fast_menu");
+    QCOMPARE(count(), home + 3);
+    QCOMPARE(current(), home);
+    screenshot(window, "main_window_tabs");
+
+    // Tab and Ctrl+Tab go forward, Ctrl+Shift+Tab back, wrapping at both ends.
+    const int n = count();
+    int expected = current();
+    QTest::keyClick(window, Qt::Key_Tab);
+    expected = (expected + 1) % n;
+    QCOMPARE(current(), expected);
+    QTest::keyClick(window, Qt::Key_Tab, Qt::ControlModifier);
+    expected = (expected + 1) % n;
+    QCOMPARE(current(), expected);
+    QTest::keyClick(window, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    expected = (expected + n - 1) % n;
+    QCOMPARE(current(), expected);
+    for (int i = 0; i < n && current() != 0; ++i) {
+        QTest::keyClick(window, Qt::Key_Tab);
+    }
+    QCOMPARE(current(), 0);
+    QTest::keyClick(window, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(current(), n - 1);
+
+    // Esc and Ctrl+W close the current tab, never the first one.
+    QTest::keyClick(window, Qt::Key_Escape);
+    QCOMPARE(count(), n - 1);
+    QTest::keyClick(window, Qt::Key_W, Qt::ControlModifier);
+    QCOMPARE(count(), n - 2);
+    while (current() != 0) {
+        QTest::keyClick(window, Qt::Key_Tab);
+    }
+    QTest::keyClick(window, Qt::Key_Escape);
+    QTest::keyClick(window, Qt::Key_W, Qt::ControlModifier);
+    QCOMPARE(count(), n - 2);
+    QVERIFY(count() >= 1);
+}
+
+void TestMainWindowE2E::checkServerRestart(QQuickWindow* window) {
+    QObject* state = findInWindow(window, "serverState");
+    stopServer();
+    QTRY_COMPARE_WITH_TIMEOUT(state->property("text").toString(), QStringLiteral("断开"), 15000);
+    QCOMPARE(state->property("color").value<QColor>(), QColor("#EB2832"));
+    startServer();
+    QVERIFY2(serverAnswers(), serverLog_.constData());
+    QTRY_COMPARE_WITH_TIMEOUT(state->property("text").toString(), QStringLiteral("已连接"), 30000);
+    QCOMPARE(state->property("color").value<QColor>(), QColor("#5AC478"));
+}
+
+void TestMainWindowE2E::cleanupTestCase() {
+    stopServer();
+}
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::puts("SKIP: no X display; run the suite under xvfb-run (scripts/test does)");
+        return 0;
+    }
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    // Our own runtime folder, so the test never hands over to a terminal the user runs.
+    static QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+
+    // The terminal's own preparation (see the entry point), then the test.
+    const QString appName = bridge::baseInfo().value(QStringLiteral("appName")).toString();
+    QCoreApplication::setApplicationName(appName);
+    StartupArguments arguments(argc, argv);
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QtWebEngine::initialize();
+    SingleApplication app(arguments.count(), arguments.values(), appName);
+    if (app.isRunning()) {
+        return 1;
+    }
+    bridge::installWebEngineProfile();
+    registerQmlTypes();
+    installFontSubstitutions();
+    app.setQuitOnLastWindowClosed(false);
+
+    TestMainWindowE2E test(&app);
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_main_window_e2e.moc"
