@@ -1,20 +1,11 @@
 #include "quote/index_board_model.h"
 
-#include <cstring>
-
 #include "quote/quote_proxy.h"
 
 namespace {
 
 QString fixedText(const char* text, int size) {
     return QString::fromUtf8(text, int(qstrnlen(text, size)));
-}
-
-QuoteSecurityKey securityKey(const char* code, uint8_t market) {
-    QuoteSecurityKey key{};
-    std::strncpy(key.code, code, sizeof key.code);
-    key.market = market;
-    return key;
 }
 
 // Name, code, market, close, change, change rate, previous close, turnover and the
@@ -39,23 +30,18 @@ QString IndexBoard::code() const {
     return fixedText(snapshot_.info.code, sizeof snapshot_.info.code);
 }
 
-IndexBoardModel::IndexBoardModel(QObject* parent)
-    : QObject(parent), ctx_(quote_ctx_create(), &quote_ctx_release) {
-    presets_[0] = securityKey("1A0001", 1);
-    presets_[1] = securityKey("399001", 2);
-    presets_[2] = securityKey("399006", 2);
-    presets_[3] = securityKey("399005", 2);
-    presets_[4] = securityKey("1A0004", 1);
+IndexBoardModel::IndexBoardModel(QObject* parent) : QObject(parent), ctx_(createQuoteContext()) {
+    presets_[0] = quoteSecurityKey(QStringLiteral("1A0001"), 1);
+    presets_[1] = quoteSecurityKey(QStringLiteral("399001"), 2);
+    presets_[2] = quoteSecurityKey(QStringLiteral("399006"), 2);
+    presets_[3] = quoteSecurityKey(QStringLiteral("399005"), 2);
+    presets_[4] = quoteSecurityKey(QStringLiteral("1A0004"), 1);
     connect(QuoteProxy::instance(), &QuoteProxy::quotePeroidRealTime, this,
             &IndexBoardModel::onQuotePeroidRealTime, Qt::BlockingQueuedConnection);
 }
 
-IndexBoardModel::~IndexBoardModel() {
-    // No reply may arrive for a context the engine still serves after its owner is gone.
-    if (ctx_) {
-        quote_ctx_cancel(ctx_.get());
-    }
-}
+// The context goes with its last owner, which also ends the subscription.
+IndexBoardModel::~IndexBoardModel() = default;
 
 QQmlListProperty<IndexBoard> IndexBoardModel::indexBoard() {
     return QQmlListProperty<IndexBoard>(this, &boards_);

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "libquote/quote.h"
+#include "quote/quote_context.h"
 
 // One tile of an index or a concept block: the snapshot fields a tile shows.
 class IndexBoard : public QObject {
@@ -73,7 +74,7 @@ private:
     void setMarketFields();
 
     QList<IndexBoard*> boards_;
-    std::shared_ptr<QuoteCtx> ctx_;
+    QuoteContext ctx_;
     QuoteSecurityKey presets_[5]{};
     int mode_ = 0;
     int sort_ = 0;

@@ -2,7 +2,7 @@ import QtQuick 2.15
 import QtQuick.Window 2.15
 
 // A two-button alert window; the buttons only report, the opener closes the alert.
-Window {
+FramedDialog {
     id: alert
     property string title_: "金融终端"
     property string text_: ""
@@ -14,29 +14,15 @@ Window {
 
     width: 300
     height: 200
-    minimumWidth: width
-    maximumWidth: width
-    minimumHeight: height
-    maximumHeight: height
-    flags: Qt.Dialog | Qt.FramelessWindowHint | Qt.MSWindowsFixedSizeDialogHint
-           | Qt.CustomizeWindowHint
-    color: Theme.dialogBody
     title: title_
+    title_text: title_
+    show_close: false
 
-    QTitleView2 {
-        id: titleBar
-        anchors.top: parent.top
-        title_text: alert.title_
-        show_close: false
-        show_max: false
-        show_min: false
-        allow_double_click: false
-    }
     Text {
         objectName: "alertText"
         anchors.left: parent.left
         anchors.right: parent.right
-        anchors.top: titleBar.bottom
+        anchors.top: parent.top
         anchors.bottom: buttons.top
         anchors.margins: 12
         text: alert.text_
@@ -65,11 +51,5 @@ Window {
             text: alert.ok_text_
             onClicked: alert.clickedOk()
         }
-    }
-    Rectangle {
-        anchors.fill: parent
-        color: "transparent"
-        border.width: 1
-        border.color: Theme.dialogBorder
     }
 }

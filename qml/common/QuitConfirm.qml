@@ -2,38 +2,24 @@ import QtQuick 2.15
 import QtQuick.Window 2.15
 
 // Asks before the main window closes: quit, log in again (a new process), or stay.
-Window {
+FramedDialog {
     id: confirm
-    // The window that "退出" closes.
+    // The window whose quitConfirmed() "退出" calls.
     property var main_window: null
     // Restarts the program; the main window passes the window helper's restart.
     property var restart: null
 
     width: 300
     height: 150
-    minimumWidth: width
-    maximumWidth: width
-    minimumHeight: height
-    maximumHeight: height
-    flags: Qt.Dialog | Qt.FramelessWindowHint | Qt.MSWindowsFixedSizeDialogHint
-           | Qt.CustomizeWindowHint
     modality: Qt.ApplicationModal
-    color: Theme.dialogBody
     title: "退出确认"
+    title_text: "退出确认"
+    show_close: false
 
-    QTitleView2 {
-        id: titleBar
-        anchors.top: parent.top
-        title_text: "退出确认"
-        show_close: false
-        show_max: false
-        show_min: false
-        allow_double_click: false
-    }
     Text {
         anchors.left: parent.left
         anchors.right: parent.right
-        anchors.top: titleBar.bottom
+        anchors.top: parent.top
         anchors.bottom: buttons.top
         text: "您确定退出吗？请您选择:"
         color: Theme.text
@@ -64,12 +50,6 @@ Window {
                 }
             }
         }
-    }
-    Rectangle {
-        anchors.fill: parent
-        color: "transparent"
-        border.width: 1
-        border.color: Theme.dialogBorder
     }
 
     function choose(index) {

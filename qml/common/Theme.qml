@@ -55,11 +55,7 @@ QtObject {
     readonly property int fontNormal: 13
     readonly property int fontLarge: 16
 
-    // Dialog windows: body, frame, buttons and their text
-    readonly property color dialogBody: "#2C2C2C"
-    readonly property color dialogBorder: "#335493"
-    readonly property color button: "#FF8000"
-    readonly property color buttonHover: "#0080FF"
+    // Text of the dialog windows
     readonly property int dialogFontSize: 14
 
     // Main window frame

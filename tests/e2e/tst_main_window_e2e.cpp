@@ -341,7 +341,30 @@ void TestMainWindowE2E::checkSearch(QQuickWindow* window) {
     QVERIFY(!found.value("name").toString().isEmpty());
     screenshot(window, "search_popup");
 
+    // Down moves to the next row; Enter opens the chosen row's route under its name (a tab
+    // when the quote view is part of this build).
+    QVariant second;
+    QMetaObject::invokeMethod(popup, "rowAt", Q_RETURN_ARG(QVariant, second), Q_ARG(QVariant, 1));
+    const int tabsBefore = tabArea->property("count").toInt();
+    QTest::keyClick(window, Qt::Key_Down);
+    QCOMPARE(popup->property("currentIndex").toInt(), second.isNull() ? 0 : 1);
+    const QString chosen =
+        second.isNull() ? found.value("name").toString() : second.toMap().value("name").toString();
+    QTest::keyClick(window, Qt::Key_Return);
+    QTRY_VERIFY(!popup->property("opened").toBool());
+    if (QFile::exists(QStringLiteral(":/qml/MQView.qml"))) {
+        QCOMPARE(tabArea->property("count").toInt(), tabsBefore + 1);
+        QVariant title;
+        QMetaObject::invokeMethod(tabArea, "titleAt", Q_RETURN_ARG(QVariant, title),
+                                  Q_ARG(QVariant, tabsBefore));
+        QCOMPARE(title.toString(), chosen);
+    } else {
+        QCOMPARE(tabArea->property("count").toInt(), tabsBefore);
+    }
+
     // Quotes and percent signs are searched for, not run; Escape closes the pop-up.
+    QTest::keyClick(window, Qt::Key_6);
+    QTRY_VERIFY(popup->property("opened").toBool());
     typeText(window, QStringLiteral("'%\""));
     QCOMPARE(rows->property("count").toInt(), 0);
     QTest::keyClick(window, Qt::Key_Escape);

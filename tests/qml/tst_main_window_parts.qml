@@ -3,6 +3,8 @@ import QtQuick.LocalStorage 2.15
 import QtTest 1.15
 import HRoute 1.0
 import "qrc:/qml/main"
+import "qrc:/qml/common"
+import "../support/items.js" as Items
 import "qrc:/qml/js/routes.js" as Routes
 import "qrc:/qml/js/search.js" as Search
 import "qrc:/qml/js/background_sync.js" as Sync
@@ -250,6 +252,67 @@ Item {
         }
         function test_due(data) {
             compare(Notices.due(data.record, "2026-12-08"), data.due);
+        }
+    }
+
+    Component {
+        id: quitComponent
+        QuitConfirm {}
+    }
+    Component {
+        id: alertComponent
+        QAlert {}
+    }
+
+    TestCase {
+        name: "QuitConfirm"
+        when: windowShown
+
+        function test_choice_data() {
+            return [
+                { tag: "quit closes the main window", button: "quitButton", quit: 1, restart: 0 },
+                { tag: "log in again restarts", button: "reloginButton", quit: 0, restart: 1 },
+                { tag: "cancel does neither", button: "cancelQuitButton", quit: 0, restart: 0 }
+            ];
+        }
+        function test_choice(data) {
+            var calls = { "quit": 0, "restart": 0 };
+            var main = { "quitConfirmed": function() { calls.quit += 1; } };
+            var dialog = quitComponent.createObject(null, {
+                "main_window": main, "restart": function() { calls.restart += 1; } });
+            dialog.show();
+            var button = Items.find(dialog.contentItem, data.button);
+            verify(button !== null);
+            button.clicked();
+            compare(calls.quit, data.quit);
+            compare(calls.restart, data.restart);
+            tryVerify(function() { return !dialog || !dialog.visible; });
+        }
+    }
+
+    TestCase {
+        name: "QAlert"
+        when: windowShown
+
+        function test_buttonsOnlyReport_data() {
+            return [
+                { tag: "ok", button: "alertOk", ok: 1, cancel: 0 },
+                { tag: "cancel", button: "alertCancel", ok: 0, cancel: 1 }
+            ];
+        }
+        function test_buttonsOnlyReport(data) {
+            var alert = createTemporaryObject(alertComponent, null, { "title_": "提醒",
+                                                                   "text_": "确定删除吗？" });
+            var ok = 0, cancel = 0;
+            alert.clickedOk.connect(function() { ok += 1; });
+            alert.clickedCancel.connect(function() { cancel += 1; });
+            alert.show();
+            mouseClick(Items.find(alert.contentItem, data.button));
+            compare(ok, data.ok);
+            compare(cancel, data.cancel);
+            // The opener closes the alert, not its buttons.
+            verify(alert.visible);
+            alert.close();
         }
     }
 
