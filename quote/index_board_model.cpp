@@ -54,7 +54,7 @@ void IndexBoardModel::ensureBoards(int count) {
     for (int i = 0; i < count; ++i) {
         boards_.append(new IndexBoard(this));
     }
-    emit dataChanged();
+    emit indexBoardChanged();
 }
 
 void IndexBoardModel::setMarketFields() {

@@ -47,7 +47,9 @@ private:
 // blocks (mode 1), as a list of tiles.
 class IndexBoardModel : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QQmlListProperty<IndexBoard> indexBoard READ indexBoard NOTIFY dataChanged)
+    // The list itself changes only when the tiles are created; each tile reports its own data,
+    // so views keep their tile items while prices move.
+    Q_PROPERTY(QQmlListProperty<IndexBoard> indexBoard READ indexBoard NOTIFY indexBoardChanged)
 public:
     explicit IndexBoardModel(QObject* parent = nullptr);
     ~IndexBoardModel() override;
@@ -65,6 +67,7 @@ public:
 
 signals:
     void dataChanged();
+    void indexBoardChanged();
 
 public slots:
     void onQuotePeroidRealTime(QuoteReply* rpl);

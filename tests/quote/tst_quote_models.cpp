@@ -92,8 +92,10 @@ void TestQuoteModels::indexTiles() {
     QFETCH(bool, ownContext);
     QFETCH(int, filled);
     IndexBoardModel model;
+    QSignalSpy listChanged(&model, &IndexBoardModel::indexBoardChanged);
     model.getIndexData();
     QCOMPARE(model.boardCount(), 5);
+    QCOMPARE(listChanged.count(), 1);
     std::vector<QuoteRealTimeMarket> snapshots;
     for (int i = 0; i < count; ++i) {
         snapshots.push_back(snapshot(QByteArray::number(i).constData(), "指数", 1000.0f + i));
@@ -103,6 +105,8 @@ void TestQuoteModels::indexTiles() {
                    snapshots.data()};
     dispatch(&rpl);
     quote_ctx_release(other);
+    // New prices change the tiles, never the list of tiles.
+    QCOMPARE(listChanged.count(), 1);
     for (int i = 0; i < model.boardCount(); ++i) {
         IndexBoard* board = model.board(i);
         QCOMPARE(board->close(), i < filled ? 1000.0f + i : 0.0f);
