@@ -20,6 +20,7 @@
 #include "service/qbase_service.h"
 #include "service/qmystock_service.h"
 #include "service/qstockpool_service.h"
+#include "table/table_model.h"
 
 namespace {
 
@@ -47,6 +48,7 @@ void registerQmlTypes() {
     registerType<MQModel>("MQModel");
     registerType<IndexBoardModel>("IndexBoardModel");
     registerType<IndexBoard>("IndexBoard", "IndexBoardModel");
+    registerType<TableModel>("TableModel");
     registerType<FChart>("FChart");
     qmlRegisterUncreatableMetaObject(RegScaleslineStyle::staticMetaObject, "FChart", 1, 0,
                                      "RegScaleslineStyle", "RegScaleslineStyle holds names only");
