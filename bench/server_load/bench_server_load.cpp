@@ -241,7 +241,7 @@ void controlWithSlowConnections(benchmark::State& state) {
 }
 BENCHMARK(controlWithSlowConnections)->Arg(1000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// 64 connections posting logins as fast as they are answered.
+// 64 keep-alive connections posting logins as fast as they are answered.
 void underLoginFlood(benchmark::State& state) {
     const int flooders = int(state.range(0));
     for (auto _ : state) {
@@ -251,18 +251,23 @@ void underLoginFlood(benchmark::State& state) {
         for (int t = 0; t < flooders; ++t) {
             flood.emplace_back([&, t] {
                 const std::string source = "127.0.1." + std::to_string(1 + t);
+                int fd = hostile::connectFrom(source, server().port);
                 for (int i = 0; running; ++i) {
                     const std::string body =
                         "username=u" + std::to_string(t) + "_" + std::to_string(i) + "&password=x";
-                    const int fd = hostile::connectFrom(source, server().port);
-                    hostile::exchange(fd,
-                                      "POST /login HTTP/1.1\r\nHost: x\r\nContent-Type: "
-                                      "application/x-www-form-urlencoded\r\nContent-Length: " +
-                                          std::to_string(body.size()) + "\r\n\r\n" + body,
-                                      10000);
-                    ::close(fd);
+                    const hostile::HttpReply r =
+                        hostile::exchange(fd,
+                                          "POST /login HTTP/1.1\r\nHost: x\r\nContent-Type: "
+                                          "application/x-www-form-urlencoded\r\nContent-Length: " +
+                                              std::to_string(body.size()) + "\r\n\r\n" + body,
+                                          10000);
+                    if (r.status == 0) {
+                        ::close(fd);
+                        fd = hostile::connectFrom(source, server().port);
+                    }
                     ++logins;
                 }
+                ::close(fd);
             });
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(300));

@@ -141,7 +141,11 @@ void ConnectionLoop::start() {
     epoll_ctl(epollFd_, EPOLL_CTL_ADD, wakeFd_, &ev);
     const int workers = std::max(1, options_.workers);
     for (int i = 0; i < workers; ++i) {
-        workers_.emplace_back([this] { work(); });
+        workers_.emplace_back([this] { work(0); });
+    }
+    const int isolated = options_.isolatedPaths.empty() ? 0 : std::max(1, options_.isolatedWorkers);
+    for (int i = 0; i < isolated; ++i) {
+        workers_.emplace_back([this] { work(1); });
     }
     loop_ = std::thread([this] { run(); });
 }
@@ -159,24 +163,26 @@ void ConnectionLoop::stop() {
         std::lock_guard<std::mutex> lock(mutex_);
         workersQuit_ = true;
     }
-    wake_.notify_all();
+    wake_[0].notify_all();
+    wake_[1].notify_all();
     for (std::thread& t : workers_) {
         t.join();
     }
     workers_.clear();
 }
 
-void ConnectionLoop::work() {
+void ConnectionLoop::work(int lane) {
     for (;;) {
         std::pair<uint64_t, RawRequest> job;
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            wake_.wait(lock, [this] { return workersQuit_ || !queue_.empty(); });
-            if (queue_.empty()) {
+            std::deque<std::pair<uint64_t, RawRequest>>& queue = queue_[lane];
+            wake_[lane].wait(lock, [&] { return workersQuit_ || !queue.empty(); });
+            if (queue.empty()) {
                 return;
             }
-            job = std::move(queue_.front());
-            queue_.pop_front();
+            job = std::move(queue.front());
+            queue.pop_front();
         }
         RawResponse response = handler_(job.second);
         {
@@ -450,10 +456,11 @@ void ConnectionLoop::dispatch(Connection& c, size_t length, bool closeAfter) {
     request.remotePort = c.remotePort;
     request.localAddr = c.localAddr;
     request.localPort = c.localPort;
+    const int lane = laneOf(request.bytes);
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (queue_.size() < options_.maxQueuedRequests) {
-            queue_.emplace_back(c.id, std::move(request));
+        if (queue_[lane].size() < options_.maxQueuedRequests) {
+            queue_[lane].emplace_back(c.id, std::move(request));
             c.phase = Connection::Phase::Busy;
         }
     }
@@ -461,9 +468,28 @@ void ConnectionLoop::dispatch(Connection& c, size_t length, bool closeAfter) {
         reply(c, errorAnswer_(503), false);
         return;
     }
-    wake_.notify_one();
+    wake_[lane].notify_one();
     c.closeAfter = closeAfter || c.peerClosed;
     watch(c, 0);
+}
+
+int ConnectionLoop::laneOf(const std::string& request) const {
+    if (options_.isolatedPaths.empty()) {
+        return 0;
+    }
+    // "METHOD /path?query HTTP/1.1": the path alone decides.
+    const size_t from = request.find(' ');
+    if (from == std::string::npos) {
+        return 0;
+    }
+    const size_t to = request.find_first_of(" ?\r", from + 1);
+    const std::string path = request.substr(from + 1, to == std::string::npos ? to : to - from - 1);
+    for (const std::string& isolated : options_.isolatedPaths) {
+        if (path == isolated) {
+            return 1;
+        }
+    }
+    return 0;
 }
 
 void ConnectionLoop::collectDone() {

@@ -48,6 +48,10 @@ struct LoopOptions {
     int maxConnectionsPerAddress = 128;
     // Complete requests waiting for a worker; beyond this a request is answered 503 at once.
     size_t maxQueuedRequests = 2048;
+    // Paths answered by workers of their own (with their own queue), so that a flood of
+    // them, however slow each is, never delays the other services.
+    std::vector<std::string> isolatedPaths;
+    int isolatedWorkers = 0;
 };
 
 // One request exactly as it arrived (head and body), with the addresses of its connection.
@@ -94,7 +98,7 @@ private:
     };
 
     void run();
-    void work();
+    void work(int lane);
     void accept();
     void readFrom(Connection& c);
     void parse(Connection& c);
@@ -105,6 +109,7 @@ private:
     void drain(Connection& c);
     void sweep(int64_t now);
     void collectDone();
+    int laneOf(const std::string& request) const;
     void watch(Connection& c, uint32_t events);
     void drop(uint64_t id);
     bool evictOne();
@@ -125,9 +130,10 @@ private:
     std::unordered_map<std::string, int> perAddress_;
     std::vector<uint64_t> dead_;
 
+    // Lane 0 serves every path but the isolated ones, lane 1 those.
     std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<std::pair<uint64_t, RawRequest>> queue_;
+    std::condition_variable wake_[2];
+    std::deque<std::pair<uint64_t, RawRequest>> queue_[2];
     std::vector<Done> done_;
     bool workersQuit_ = false;
 };

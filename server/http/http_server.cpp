@@ -49,21 +49,13 @@ std::string loopAnswer(int status) {
 
 }  // namespace
 
-namespace {
-
-// Verifications waiting hold a request worker each, so they never take more than half.
-int checkQueueFor(const HttpOptions& o) {
-    const int workers = std::max(1, o.threads);
-    return std::max(1, std::min(o.login.checkQueue, workers / 2 - o.login.checkThreads));
-}
-
-}  // namespace
+namespace {}  // namespace
 
 Services::Services(store::Database& database, HttpOptions o)
     : db(database),
       options(std::move(o)),
       loginThrottle(options.login),
-      passwordChecks(options.login.checkThreads, checkQueueFor(options)) {}
+      passwordChecks(options.login.checkThreads, options.login.checkQueue) {}
 
 HttpServer::HttpServer(store::Database& db, HttpOptions options)
     : services_(std::make_unique<Services>(db, std::move(options))) {}
@@ -153,6 +145,11 @@ bool HttpServer::start(std::string* error) {
     limits.idleTimeoutMs = o.idleTimeoutMs;
     limits.maxConnections = o.maxConnections;
     limits.maxConnectionsPerAddress = o.maxConnectionsPerAddress;
+    // Logins wait on the password checks; on workers of their own, a flood of them leaves
+    // the other services' workers alone. Two more than can wait on the checks answer the
+    // rest with "try again" at once.
+    limits.isolatedPaths = {"/login"};
+    limits.isolatedWorkers = o.login.checkThreads + o.login.checkQueue + 2;
     loop_ = std::make_unique<ConnectionLoop>(
         limits, [this](const RawRequest& request) { return server_.serve(request); },
         [](int status) { return loopAnswer(status); });

@@ -8,8 +8,8 @@
 //
 // PasswordChecks: the Argon2id verifications run on their own few threads behind a short
 // queue. Each takes 64 MiB and tens of milliseconds of a core; a login flood fills the queue
-// and the logins beyond it are told at once to try again, so request workers never pile up
-// behind the hash and every other service keeps its pace.
+// and the logins beyond it are told at once to try again. Logins are answered by workers of
+// their own (HttpServer isolates "/login"), so the other services never wait behind them.
 #pragma once
 
 #include <QString>
