@@ -2,7 +2,8 @@
 //
 // A program reaches the VM through plain C calls and integer handles: one VM per chart, one
 // context per formula instance. A context receives its program as a stream of postfix tokens
-// and evaluates it column-wise over the bars: every operation runs once over the whole series.
+// and evaluates it column-wise over the bars: every function runs once over the whole series,
+// while chains of operators run together block by block (FUNCTIONS.md, "Evaluation").
 // The function library and the rules for missing values are described in FUNCTIONS.md next to
 // this header.
 #ifndef VQ_LIBFORMULA_FML_H

@@ -12,16 +12,6 @@ namespace {
 
 constexpr float kInv = kInvalid;
 
-bool needNumbers(Eval& e, const Value* a, int count, const char* fn) {
-    for (int i = 0; i < count; ++i) {
-        if (a[i].type == Value::Text) {
-            return e.fail(std::string(fn) + ": argument " + std::to_string(i + 1) +
-                          " is a text, a number was expected");
-        }
-    }
-    return true;
-}
-
 float last(const Value& v, int n) {
     if (v.type == Value::Scalar) {
         return v.s;
@@ -32,74 +22,11 @@ float last(const Value& v, int n) {
     return kInv;
 }
 
-// Element-wise helpers: scalar inputs give a scalar, any series gives a series.
-template <class F>
-void map1(Eval& e, const Value& a, Value& out, F f) {
-    if (a.type == Value::Scalar) {
-        out = Value::scalar(f(a.s));
-        return;
-    }
-    float* __restrict o = e.alloc();
-    const float* __restrict x = a.p;
-    const int n = e.n;
-    for (int i = 0; i < n; ++i) {
-        o[i] = f(x[i]);
-    }
-    out = Value::series(o);
-}
-
-template <class F>
-void map2(Eval& e, const Value& a, const Value& b, Value& out, F f) {
-    if (a.type == Value::Scalar && b.type == Value::Scalar) {
-        out = Value::scalar(f(a.s, b.s));
-        return;
-    }
-    float* __restrict o = e.alloc();
-    const int n = e.n;
-    if (a.type == Value::Series && b.type == Value::Series) {
-        const float* __restrict x = a.p;
-        const float* __restrict y = b.p;
-        for (int i = 0; i < n; ++i) {
-            o[i] = f(x[i], y[i]);
-        }
-    } else if (a.type == Value::Series) {
-        const float* __restrict x = a.p;
-        const float y = b.s;
-        for (int i = 0; i < n; ++i) {
-            o[i] = f(x[i], y);
-        }
-    } else {
-        const float x = a.s;
-        const float* __restrict y = b.p;
-        for (int i = 0; i < n; ++i) {
-            o[i] = f(x, y[i]);
-        }
-    }
-    out = Value::series(o);
-}
-
-template <class F>
-void map3(Eval& e, const Value& a, const Value& b, const Value& c, Value& out, F f) {
-    if (a.type == Value::Scalar && b.type == Value::Scalar && c.type == Value::Scalar) {
-        out = Value::scalar(f(a.s, b.s, c.s));
-        return;
-    }
-    const float* x = e.series(a);
-    const float* y = e.series(b);
-    const float* z = e.series(c);
-    float* o = e.alloc();
-    for (int i = 0; i < e.n; ++i) {
-        o[i] = f(x[i], y[i], z[i]);
-    }
-    out = Value::series(o);
-}
-
 // A period argument: a number or a series of numbers, truncated to integers; missing gives -1.
 struct Period {
     bool constant = true;
     int k = 0;
     const float* p = nullptr;
-    int maxValue = 0;
     int at(int i) const {
         if (constant) {
             return k;
@@ -120,14 +47,10 @@ Period period(const Value& v, int n) {
     if (v.type == Value::Series) {
         r.constant = false;
         r.p = v.p;
-        for (int i = 0; i < n; ++i) {
-            r.maxValue = std::max(r.maxValue, r.at(i));
-        }
         return r;
     }
     float s = v.s;
     r.k = missing(s) || !std::isfinite(s) || s < 0 ? -1 : (s > 1e9f ? 1000000000 : int(s));
-    r.maxValue = r.k;
     return r;
 }
 
@@ -155,223 +78,6 @@ void prefixes(const float* x, int n, bool squares) {
             scratchB[size_t(i) + 1] = scratchB[size_t(i)] + v * v;
         }
     }
-}
-
-// ---- operators ----
-bool opAdd(Eval& e, Value* a, Value& out) {
-    if (a[0].type == Value::Text || a[1].type == Value::Text) {
-        return needNumbers(e, a, 2, "+");
-    }
-    map2(e, a[0], a[1], out,
-         [](float x, float y) { return (missing(x) | missing(y)) ? kInv : x + y; });
-    return true;
-}
-bool opSub(Eval& e, Value* a, Value& out) {
-    if (!needNumbers(e, a, 2, "-")) {
-        return false;
-    }
-    map2(e, a[0], a[1], out,
-         [](float x, float y) { return (missing(x) | missing(y)) ? kInv : x - y; });
-    return true;
-}
-bool opMul(Eval& e, Value* a, Value& out) {
-    if (!needNumbers(e, a, 2, "*")) {
-        return false;
-    }
-    map2(e, a[0], a[1], out,
-         [](float x, float y) { return (missing(x) | missing(y)) ? kInv : x * y; });
-    return true;
-}
-bool opDiv(Eval& e, Value* a, Value& out) {
-    if (!needNumbers(e, a, 2, "/")) {
-        return false;
-    }
-    map2(e, a[0], a[1], out, [](float x, float y) {
-        float q = x / (y == 0.0f ? 1.0f : y);
-        return (missing(x) | missing(y) | (y == 0.0f)) ? kInv : q;
-    });
-    return true;
-}
-bool opNeg(Eval& e, Value* a, Value& out) {
-    if (!needNumbers(e, a, 1, "negate")) {
-        return false;
-    }
-    map1(e, a[0], out, [](float x) { return missing(x) ? kInv : -x; });
-    return true;
-}
-
-bool textEqual(Eval& e, Value* a, Value& out, bool equal) {
-    if (a[0].type == Value::Text && a[1].type == Value::Text) {
-        out = Value::scalar((a[0].text == a[1].text) == equal ? 1.0f : 0.0f);
-        return true;
-    }
-    return needNumbers(e, a, 2, equal ? "=" : "<>");
-}
-
-// = and <> treat a missing value as a value of its own, so X=DRAWNULL tests for a missing bar.
-bool opEq(Eval& e, Value* a, Value& out) {
-    if (a[0].type == Value::Text || a[1].type == Value::Text) {
-        return textEqual(e, a, out, true);
-    }
-    map2(e, a[0], a[1], out, [](float x, float y) { return x == y ? 1.0f : 0.0f; });
-    return true;
-}
-bool opNe(Eval& e, Value* a, Value& out) {
-    if (a[0].type == Value::Text || a[1].type == Value::Text) {
-        return textEqual(e, a, out, false);
-    }
-    map2(e, a[0], a[1], out, [](float x, float y) { return x != y ? 1.0f : 0.0f; });
-    return true;
-}
-// Ordering comparisons with a missing operand are false.
-#define FML_COMPARE(NAME, OP, TEXT)                                                                \
-    bool NAME(Eval& e, Value* a, Value& out) {                                                     \
-        if (!needNumbers(e, a, 2, TEXT)) {                                                         \
-            return false;                                                                          \
-        }                                                                                          \
-        map2(e, a[0], a[1], out,                                                                   \
-             [](float x, float y) { return !missing(x) && !missing(y) && x OP y ? 1.0f : 0.0f; }); \
-        return true;                                                                               \
-    }
-FML_COMPARE(opLt, <, "<")
-FML_COMPARE(opGt, >, ">")
-FML_COMPARE(opLe, <=, "<=")
-FML_COMPARE(opGe, >=, ">=")
-#undef FML_COMPARE
-
-bool opAnd(Eval& e, Value* a, Value& out) {
-    if (!needNumbers(e, a, 2, "AND")) {
-        return false;
-    }
-    map2(e, a[0], a[1], out, [](float x, float y) { return truth(x) && truth(y) ? 1.0f : 0.0f; });
-    return true;
-}
-bool opOr(Eval& e, Value* a, Value& out) {
-    if (!needNumbers(e, a, 2, "OR")) {
-        return false;
-    }
-    map2(e, a[0], a[1], out, [](float x, float y) { return truth(x) || truth(y) ? 1.0f : 0.0f; });
-    return true;
-}
-bool opNot(Eval& e, Value* a, Value& out) {
-    if (!needNumbers(e, a, 1, "NOT")) {
-        return false;
-    }
-    map1(e, a[0], out, [](float x) { return truth(x) ? 0.0f : 1.0f; });
-    return true;
-}
-
-// ---- element-wise functions ----
-bool fnIf(Eval& e, Value* a, Value& out) {
-    if (a[0].type == Value::Text) {
-        return needNumbers(e, a, 1, "IF");
-    }
-    if (a[0].type == Value::Scalar) {
-        out = truth(a[0].s) ? a[1] : a[2];
-        return true;
-    }
-    if (!needNumbers(e, a, 3, "IF")) {
-        return false;
-    }
-    const float* c = a[0].p;
-    float* o = e.alloc();
-    if (a[1].type == Value::Series && a[2].type == Value::Series) {
-        const float* x = a[1].p;
-        const float* y = a[2].p;
-        for (int i = 0; i < e.n; ++i) {
-            o[i] = truth(c[i]) ? x[i] : y[i];
-        }
-    } else {
-        const float* x = e.series(a[1]);
-        const float* y = e.series(a[2]);
-        for (int i = 0; i < e.n; ++i) {
-            o[i] = truth(c[i]) ? x[i] : y[i];
-        }
-    }
-    out = Value::series(o);
-    return true;
-}
-bool fnMax(Eval& e, Value* a, Value& out) {
-    if (!needNumbers(e, a, 2, "MAX")) {
-        return false;
-    }
-    map2(e, a[0], a[1], out,
-         [](float x, float y) { return (missing(x) | missing(y)) ? kInv : std::max(x, y); });
-    return true;
-}
-bool fnMin(Eval& e, Value* a, Value& out) {
-    if (!needNumbers(e, a, 2, "MIN")) {
-        return false;
-    }
-    map2(e, a[0], a[1], out,
-         [](float x, float y) { return (missing(x) | missing(y)) ? kInv : std::min(x, y); });
-    return true;
-}
-bool fnAbs(Eval& e, Value* a, Value& out) {
-    if (!needNumbers(e, a, 1, "ABS")) {
-        return false;
-    }
-    map1(e, a[0], out, [](float x) { return missing(x) ? kInv : std::fabs(x); });
-    return true;
-}
-bool fnIntpart(Eval& e, Value* a, Value& out) {
-    if (!needNumbers(e, a, 1, "INTPART")) {
-        return false;
-    }
-    map1(e, a[0], out, [](float x) { return missing(x) ? kInv : std::trunc(x); });
-    return true;
-}
-bool fnSqrt(Eval& e, Value* a, Value& out) {
-    if (!needNumbers(e, a, 1, "SQRT")) {
-        return false;
-    }
-    map1(e, a[0], out, [](float x) { return missing(x) || x < 0 ? kInv : std::sqrt(x); });
-    return true;
-}
-bool fnMod(Eval& e, Value* a, Value& out) {
-    if (!needNumbers(e, a, 2, "MOD")) {
-        return false;
-    }
-    map2(e, a[0], a[1], out, [](float x, float y) {
-        return missing(x) || missing(y) || y == 0.0f ? kInv : std::fmod(x, y);
-    });
-    return true;
-}
-// RANGE(A,B,C): B < A < C.
-bool fnRange(Eval& e, Value* a, Value& out) {
-    if (!needNumbers(e, a, 3, "RANGE")) {
-        return false;
-    }
-    map3(e, a[0], a[1], a[2], out, [](float x, float lo, float hi) {
-        return !missing(x) && !missing(lo) && !missing(hi) && lo < x && x < hi ? 1.0f : 0.0f;
-    });
-    return true;
-}
-// BETWEEN(A,B,C): A lies between B and C (either order), bounds included.
-bool fnBetween(Eval& e, Value* a, Value& out) {
-    if (!needNumbers(e, a, 3, "BETWEEN")) {
-        return false;
-    }
-    map3(e, a[0], a[1], a[2], out, [](float x, float b, float c) {
-        if (missing(x) || missing(b) || missing(c)) {
-            return 0.0f;
-        }
-        return (b <= x && x <= c) || (c <= x && x <= b) ? 1.0f : 0.0f;
-    });
-    return true;
-}
-bool fnRgb(Eval& e, Value* a, Value& out) {
-    if (!needNumbers(e, a, 3, "RGB")) {
-        return false;
-    }
-    map3(e, a[0], a[1], a[2], out, [](float r, float g, float b) {
-        if (missing(r) || missing(g) || missing(b)) {
-            return kInv;
-        }
-        auto byte = [](float v) { return uint32_t(std::min(255.0f, std::max(0.0f, v))); };
-        return float(byte(r) | byte(g) << 8 | byte(b) << 16);
-    });
-    return true;
 }
 
 // ---- moving statistics ----
@@ -513,6 +219,60 @@ bool fnSum(Eval& e, Value* a, Value& out) {
     return true;
 }
 
+// STD(X,N) over a series without missing values and N >= 2, and MA(X,N) beside it when `mean`
+// is given: the window sums of the values and of their squares on two blocked chains in one pass.
+// The sums are the ones slidingSums forms, so the mean is the one fnMa gives.
+template <bool WithMean>
+void movingDeviation(const float* x, int n, int N, float* mean, float* o) {
+    const double invN = 1.0 / N, invN1 = 1.0 / (N - 1);
+    std::fill(o, o + std::min(n, N - 1), kInv);
+    if (WithMean) {
+        std::fill(mean, mean + std::min(n, N - 1), kInv);
+    }
+    // The variance first; its floor at 0 and the square roots after, in a pass of their own
+    // that vectorises.
+    auto emit = [&](int i, double sum, double sq) {
+        o[i] = float((sq - sum * sum * invN) * invN1);
+        if (WithMean) {
+            mean[i] = float(sum * invN);
+        }
+    };
+    double sum = 0, sq = 0;
+    for (int i = 0; i < std::min(N, n); ++i) {
+        sum += x[i];
+        sq += square(x[i]);
+    }
+    if (n >= N) {
+        emit(N - 1, sum, sq);
+    }
+    int i = N;
+    for (; i + 4 <= n; i += 4) {
+        double d[4], e2[4];
+        for (int k = 0; k < 4; ++k) {
+            d[k] = double(x[i + k]) - x[i + k - N];
+            e2[k] = square(x[i + k]) - square(x[i + k - N]);
+        }
+        double p1 = d[0] + d[1], p2 = p1 + d[2], p3 = p2 + d[3];
+        double q1 = e2[0] + e2[1], q2 = q1 + e2[2], q3 = q2 + e2[3];
+        // The four windows' sums side by side, so that the variances form in vector lanes.
+        const double sums[4] = {sum + d[0], sum + p1, sum + p2, sum + p3};
+        const double squares[4] = {sq + e2[0], sq + q1, sq + q2, sq + q3};
+        for (int k = 0; k < 4; ++k) {
+            emit(i + k, sums[k], squares[k]);
+        }
+        sum = sums[3];
+        sq = squares[3];
+    }
+    for (; i < n; ++i) {
+        sum += double(x[i]) - x[i - N];
+        sq += square(x[i]) - square(x[i - N]);
+        emit(i, sum, sq);
+    }
+    for (int k = N - 1; k < n; ++k) {
+        o[k] = std::sqrt(std::max(0.0f, o[k]));
+    }
+}
+
 // STD(X,N): sample standard deviation of the last N bars.
 bool fnStd(Eval& e, Value* a, Value& out) {
     if (!needNumbers(e, a, 2, "STD")) {
@@ -523,43 +283,7 @@ bool fnStd(Eval& e, Value* a, Value& out) {
     Period per = period(a[1], n);
     float* o = e.alloc();
     if (per.constant && per.k >= 2 && !anyMissing(x, n)) {
-        const int N = per.k;
-        const double invN = 1.0 / N, invN1 = 1.0 / (N - 1);
-        std::fill(o, o + std::min(n, N - 1), kInv);
-        // Window sums of the values and of their squares on two blocked chains in one pass.
-        auto emit = [&](int i, double sum, double sq) {
-            double var = (sq - sum * sum * invN) * invN1;
-            o[i] = std::sqrt(float(std::max(0.0, var)));
-        };
-        double sum = 0, sq = 0;
-        for (int i = 0; i < std::min(N, n); ++i) {
-            sum += x[i];
-            sq += square(x[i]);
-        }
-        if (n >= N) {
-            emit(N - 1, sum, sq);
-        }
-        int i = N;
-        for (; i + 4 <= n; i += 4) {
-            double d[4], e2[4];
-            for (int k = 0; k < 4; ++k) {
-                d[k] = double(x[i + k]) - x[i + k - N];
-                e2[k] = square(x[i + k]) - square(x[i + k - N]);
-            }
-            double p1 = d[0] + d[1], p2 = p1 + d[2], p3 = p2 + d[3];
-            double q1 = e2[0] + e2[1], q2 = q1 + e2[2], q3 = q2 + e2[3];
-            emit(i, sum + d[0], sq + e2[0]);
-            emit(i + 1, sum + p1, sq + q1);
-            emit(i + 2, sum + p2, sq + q2);
-            sum += p3;
-            sq += q3;
-            emit(i + 3, sum, sq);
-        }
-        for (; i < n; ++i) {
-            sum += double(x[i]) - x[i - N];
-            sq += square(x[i]) - square(x[i - N]);
-            emit(i, sum, sq);
-        }
+        movingDeviation<false>(x, n, per.k, nullptr, o);
         out = Value::series(o);
         return true;
     }
@@ -667,6 +391,17 @@ void recursive(Eval& e, const float* x, float* o, Step step) {
     }
 }
 
+// Whether one of four values is missing, compared as bits in one go.
+inline bool anyMissingOf4(const float* x) {
+    uint32_t bits[4];
+    std::memcpy(bits, x, sizeof bits);
+    uint32_t bad = 0;
+    for (int k = 0; k < 4; ++k) {
+        bad |= bits[k] == kInvalidBits ? 1u : 0u;
+    }
+    return bad != 0;
+}
+
 // Y = w*X + (1-w)*Y', starting from the first valid X; w < 0 means "no result".
 void smoothConstant(Eval& e, const float* x, float* o, double w) {
     int n = e.n;
@@ -687,18 +422,21 @@ void smoothConstant(Eval& e, const float* x, float* o, double w) {
     // Four bars at a time, each written from the state before the block, so that only one
     // multiply-add per block sits on the loop-carried chain.
     const double k2 = keep * keep, k3 = k2 * keep, k4 = k3 * keep;
+    const double power[4] = {keep, k2, k3, k4};
     while (i < n) {
-        if (i + 4 <= n && !missing(x[i]) && !missing(x[i + 1]) && !missing(x[i + 2]) &&
-            !missing(x[i + 3])) {
-            double a0 = w * x[i], a1 = w * x[i + 1], a2 = w * x[i + 2], a3 = w * x[i + 3];
-            double p1 = a1 + keep * a0;
-            double p2 = a2 + keep * p1;
-            double p3 = a3 + keep * p2;
-            o[i] = float(a0 + keep * y);
-            o[i + 1] = float(p1 + k2 * y);
-            o[i + 2] = float(p2 + k3 * y);
-            y = p3 + k4 * y;
-            o[i + 3] = float(y);
+        if (i + 4 <= n && !anyMissingOf4(x + i)) {
+            double a[4], p[4];
+            for (int k = 0; k < 4; ++k) {
+                a[k] = w * x[i + k];
+            }
+            p[0] = a[0];
+            p[1] = a[1] + keep * p[0];
+            p[2] = a[2] + keep * p[1];
+            p[3] = a[3] + keep * p[2];
+            for (int k = 0; k < 4; ++k) {
+                o[i + k] = float(p[k] + power[k] * y);
+            }
+            y = p[3] + k4 * y;
             i += 4;
             continue;
         }
@@ -891,7 +629,11 @@ bool extreme(Eval& e, Value* a, Value& out, const char* name) {
     // period asked for; N = 0 reads a running extreme instead.
     const float none = High ? -FLT_MAX : FLT_MAX;
     auto pick = [](float p, float q) { return High ? std::max(p, q) : std::min(p, q); };
-    int maxN = std::max(1, std::min(per.maxValue, n));
+    int longest = 0;
+    for (int i = 0; i < n; ++i) {
+        longest = std::max(longest, per.at(i));
+    }
+    int maxN = std::max(1, std::min(longest, n));
     int levels = 1;
     while ((1 << (levels - 1)) < maxN) {
         ++levels;
@@ -957,8 +699,10 @@ bool fnRef(Eval& e, Value* a, Value& out) {
     float* o = e.alloc();
     if (per.constant) {
         int N = per.k;
-        for (int i = 0; i < n; ++i) {
-            o[i] = N >= 0 && i >= N ? x[i - N] : kInv;
+        int head = N < 0 ? n : std::min(n, N);
+        std::fill(o, o + head, kInv);
+        if (head < n) {
+            std::memcpy(o + head, x, size_t(n - head) * sizeof(float));
         }
     } else {
         for (int i = 0; i < n; ++i) {
@@ -1047,12 +791,16 @@ bool fnCross(Eval& e, Value* a, Value& out) {
         return false;
     }
     int n = e.n;
-    const float* x = e.series(a[0]);
-    const float* y = e.series(a[1]);
-    float* o = e.alloc();
-    for (int i = 0; i < n; ++i) {
-        bool c = i > 0 && !missing(x[i]) && !missing(y[i]) && !missing(x[i - 1]) &&
-                 !missing(y[i - 1]) && x[i - 1] < y[i - 1] && x[i] > y[i];
+    const float* __restrict x = e.series(a[0]);
+    const float* __restrict y = e.series(a[1]);
+    float* __restrict o = e.alloc();
+    if (n > 0) {
+        o[0] = 0.0f;
+    }
+    // Without short-circuits, so that the loop vectorises.
+    for (int i = 1; i < n; ++i) {
+        bool valid = !missing(x[i]) & !missing(y[i]) & !missing(x[i - 1]) & !missing(y[i - 1]);
+        bool c = valid & (x[i - 1] < y[i - 1]) & (x[i] > y[i]);
         o[i] = c ? 1.0f : 0.0f;
     }
     out = Value::series(o);
@@ -1409,31 +1157,6 @@ bool fnVadazi3(Eval& e, Value* a, Value& out) {
 }
 
 const FunctionInfo kFunctions[] = {
-    {"+", 2, opAdd},
-    {"-", 2, opSub},
-    {"*", 2, opMul},
-    {"/", 2, opDiv},
-    {"NEGATE", 1, opNeg},
-    {"<", 2, opLt},
-    {">", 2, opGt},
-    {"<=", 2, opLe},
-    {">=", 2, opGe},
-    {"=", 2, opEq},
-    {"<>", 2, opNe},
-    {"!=", 2, opNe},
-    {"AND", 2, opAnd},
-    {"OR", 2, opOr},
-    {"NOT", 1, opNot},
-    {"IF", 3, fnIf},
-    {"MAX", 2, fnMax},
-    {"MIN", 2, fnMin},
-    {"ABS", 1, fnAbs},
-    {"INTPART", 1, fnIntpart},
-    {"SQRT", 1, fnSqrt},
-    {"MOD", 2, fnMod},
-    {"RANGE", 3, fnRange},
-    {"BETWEEN", 3, fnBetween},
-    {"RGB", 3, fnRgb},
     {"MA", 2, fnMa},
     {"EMA", 2, fnEma},
     {"SMA", 3, fnSma},
@@ -1467,11 +1190,39 @@ const FunctionInfo kFunctions[] = {
 
 }  // namespace
 
+bool movingMeanAndDeviation(Eval& e, const Value* a, Value& mean, Value& deviation) {
+    if (a[0].type != Value::Series || a[1].type != Value::Scalar) {
+        return false;
+    }
+    Period per = period(a[1], e.n);
+    if (per.k < 2 || anyMissing(a[0].p, e.n)) {
+        return false;
+    }
+    float* m = e.alloc();
+    float* d = e.alloc();
+    movingDeviation<true>(a[0].p, e.n, per.k, m, d);
+    mean = Value::series(m);
+    deviation = Value::series(d);
+    return true;
+}
+
+LibFn movingMeanFunction() {
+    return fnMa;
+}
+LibFn movingDeviationFunction() {
+    return fnStd;
+}
+
 const FunctionInfo* findFunction(const std::string& name) {
     static const std::unordered_map<std::string, const FunctionInfo*> table = [] {
         std::unordered_map<std::string, const FunctionInfo*> t;
         for (const FunctionInfo& f : kFunctions) {
             t.emplace(f.name, &f);
+        }
+        size_t count = 0;
+        const FunctionInfo* elementwise = elementwiseFunctions(&count);
+        for (size_t i = 0; i < count; ++i) {
+            t.emplace(elementwise[i].name, &elementwise[i]);
         }
         return t;
     }();

@@ -96,6 +96,48 @@ void releaseExtensionStates(Vm* vm, Context& c) {
     }
 }
 
+// Marks MA(X,N) and STD(X,N) calls written with the same two operands anywhere in the program
+// (BOLL's middle line and its bands): the first of them to run computes both in one pass. The
+// operands are compared as written; the run shares a result only where they resolve to the same
+// values, so a name redefined in between costs a pass and nothing else.
+void pairWindows(Context& c) {
+    LibFn ma = movingMeanFunction(), sd = movingDeviationFunction();
+    auto operandsOf = [](const std::vector<Instr>& code, size_t at, std::string* key) {
+        if (at < 2) {
+            return false;
+        }
+        for (size_t k = at - 2; k < at; ++k) {
+            const Instr& p = code[k];
+            if (p.op == Instr::PushNumber) {
+                *key += "#" + std::to_string(p.number) + '\n';
+            } else if (p.op == Instr::PushVar || p.op == Instr::PushExternal) {
+                *key += "$" + p.text + '\n';
+            } else {
+                return false;
+            }
+        }
+        return true;
+    };
+    std::unordered_map<std::string, int> seen;  // bit 1: MA, bit 2: STD
+    for (int pass = 0; pass < 2; ++pass) {
+        for (Statement& st : c.program) {
+            for (size_t i = 0; i < st.code.size(); ++i) {
+                Instr& ins = st.code[i];
+                std::string key;
+                if (ins.op != Instr::Call || (ins.fn != ma && ins.fn != sd) ||
+                    !operandsOf(st.code, i, &key)) {
+                    continue;
+                }
+                if (pass == 0) {
+                    seen[key] |= ins.fn == ma ? 1 : 2;
+                } else {
+                    ins.pairedWindow = seen[key] == 3;
+                }
+            }
+        }
+    }
+}
+
 // Resolves names and functions and checks the stack discipline of every statement, so that a
 // malformed program fails once with a clear message instead of misbehaving during the run.
 bool link(Vm& vm, Context& c) {
@@ -135,6 +177,7 @@ bool link(Vm& vm, Context& c) {
                 case Instr::CallNative: {
                     std::string key = upper(ins.text);
                     auto nat = vm.natives.find(key);
+                    ins.kernel = nullptr;
                     if (nat != vm.natives.end()) {
                         ins.op = Instr::CallNative;
                         ins.argc = nat->second.arity;
@@ -142,6 +185,7 @@ bool link(Vm& vm, Context& c) {
                         ins.op = Instr::Call;
                         ins.argc = f->arity;
                         ins.fn = f->fn;
+                        ins.kernel = f->kernel;
                         // Calls with effects beyond their result are never shared.
                         ins.index =
                             key == "OPRENAME" || key == "RURAZU1" || key == "VADAZI3" ? 0 : 1;
@@ -178,6 +222,7 @@ bool link(Vm& vm, Context& c) {
             defined[st.name] = int(si);
         }
     }
+    pairWindows(c);
     c.linked = true;
     return true;
 }
@@ -435,6 +480,25 @@ const Value* memoFind(const Context& c, LibFn fn, int argc, const uintptr_t* key
     return nullptr;
 }
 
+LibFn ifFunction() {
+    static const LibFn f = findFunction("IF")->fn;
+    return f;
+}
+
+// A per-bar operation joins a chain when an operand is a series or a chain and none is a text;
+// with numbers only it gives a number at once, and IF with a number as its condition picks an
+// operand instead of computing.
+bool fusable(const Value* args, int argc, LibFn fn) {
+    bool series = false;
+    for (int i = 0; i < argc; ++i) {
+        if (args[i].type == Value::Text) {
+            return false;
+        }
+        series |= args[i].type != Value::Scalar;
+    }
+    return series && !(fn == ifFunction() && args[0].type == Value::Scalar);
+}
+
 bool run(Vm& vm, Context& c) {
     c.error.clear();
     if (!c.linked && !link(vm, c)) {
@@ -452,6 +516,7 @@ bool run(Vm& vm, Context& c) {
     c.vars.assign(c.program.size(), Value());
     c.memo.clear();
     c.memoIndex.clear();
+    c.fusedDone.clear();
     for (External& ex : c.externals) {
         ex.arg.supplied = false;
     }
@@ -459,6 +524,7 @@ bool run(Vm& vm, Context& c) {
     for (size_t si = 0; si < c.program.size(); ++si) {
         const Statement& st = c.program[si];
         stack.clear();
+        c.fused.clear();
         for (const Instr& ins : st.code) {
             switch (ins.op) {
                 case Instr::PushVar:
@@ -481,6 +547,18 @@ bool run(Vm& vm, Context& c) {
                 case Instr::Call:
                 case Instr::CallNative: {
                     Value* args = stack.data() + (stack.size() - size_t(ins.argc));
+                    if (ins.kernel && fusable(args, ins.argc, ins.fn)) {
+                        Value v = e.defer(ins.fn, ins.kernel, args, ins.argc);
+                        stack.resize(stack.size() - size_t(ins.argc));
+                        stack.push_back(std::move(v));
+                        break;
+                    }
+                    // IF with a number as its condition passes a chain through untouched.
+                    if (!(ins.fn == ifFunction() && args[0].type == Value::Scalar)) {
+                        for (int i = 0; i < ins.argc; ++i) {
+                            e.settle(args[i]);
+                        }
+                    }
                     Value out;
                     uintptr_t key[8];
                     size_t hash = 0;
@@ -494,8 +572,25 @@ bool run(Vm& vm, Context& c) {
                             break;
                         }
                     }
-                    bool ok = ins.op == Instr::Call ? ins.fn(e, args, out)
-                                                    : callNative(e, ins, args, out);
+                    bool ok;
+                    Value mean, deviation;
+                    if (memoize && ins.pairedWindow &&
+                        movingMeanAndDeviation(e, args, mean, deviation)) {
+                        // The partner's result waits in the memo for its own call.
+                        LibFn ma = movingMeanFunction(), sd = movingDeviationFunction();
+                        bool isMean = ins.fn == ma;
+                        size_t partnerHash = hash ^ reinterpret_cast<uintptr_t>(ins.fn) ^
+                                             reinterpret_cast<uintptr_t>(isMean ? sd : ma);
+                        MemoEntry m{isMean ? sd : ma, ins.argc, {}, isMean ? deviation : mean};
+                        std::copy(key, key + 2 * ins.argc, m.key);
+                        c.memoIndex.emplace(partnerHash, c.memo.size());
+                        c.memo.push_back(std::move(m));
+                        out = isMean ? mean : deviation;
+                        ok = true;
+                    } else {
+                        ok = ins.op == Instr::Call ? ins.fn(e, args, out)
+                                                   : callNative(e, ins, args, out);
+                    }
                     if (ok && memoize) {
                         MemoEntry m{ins.fn, ins.argc, {}, out};
                         std::copy(key, key + 2 * ins.argc, m.key);
@@ -514,6 +609,9 @@ bool run(Vm& vm, Context& c) {
                     break;
                 }
             }
+        }
+        for (Value& v : stack) {
+            e.settle(v);
         }
         if (!st.hasAttribute) {
             c.vars[si] = std::move(stack.back());

@@ -42,12 +42,14 @@ inline bool truth(float v) {
     return v != 0.0f && v != kInvalid;
 }
 
-// A value on the evaluation stack.
+// A value on the evaluation stack. A Fused value is a chain of per-bar operations not yet
+// computed (see fused.cpp); it lives within one statement and never reaches a library function.
 struct Value {
-    enum Type : unsigned char { Scalar, Series, Text };
+    enum Type : unsigned char { Scalar, Series, Text, Fused };
     Type type = Scalar;
     float s = 0.0f;
     const float* p = nullptr;  // Series: `bars` floats owned by the context or an argument
+    int node = -1;             // Fused: index of its node in the context
     std::string text;
 
     static Value scalar(float v) {
@@ -81,6 +83,11 @@ struct Argument {
 
 struct Context;
 struct Vm;
+class Eval;
+
+using LibFn = bool (*)(Eval& e, Value* args, Value& out);
+// A per-bar operation over `len` bars of its operand arrays (see elementwise.h).
+using ElementKernel = void (*)(float* out, const float* const* in, int len);
 
 // One evaluation: what a library function sees.
 class Eval {
@@ -94,16 +101,29 @@ public:
     const float* series(const Value& v);                   // v spread over every bar
     bool fail(const std::string& message);                 // records the diagnostic, returns false
     bool dataSeries(const char* name, const float** out);  // a data name through the callback
-};
 
-using LibFn = bool (*)(Eval& e, Value* args, Value& out);
+    // Fused chains of per-bar operations (fused.cpp): `defer` records the operation instead of
+    // running it, `settle` computes a Fused value into a series.
+    Value defer(LibFn fn, ElementKernel kernel, const Value* args, int argc);
+    void settle(Value& v);
+};
 
 struct FunctionInfo {
     const char* name;
     int arity;
     LibFn fn;
+    ElementKernel kernel = nullptr;  // set for operators that work bar by bar
 };
 const FunctionInfo* findFunction(const std::string& name);  // case-insensitive
+// The operators and element-wise functions (elementwise.cpp).
+const FunctionInfo* elementwiseFunctions(size_t* count);
+// MA(X,N) and STD(X,N) from one pass over X (functions.cpp), for a program that asks for both;
+// false, with nothing computed, unless X is a series without missing values and N a number >= 2.
+bool movingMeanAndDeviation(Eval& e, const Value* args, Value& mean, Value& deviation);
+LibFn movingMeanFunction();
+LibFn movingDeviationFunction();
+// Fails with a diagnostic when one of the first `count` arguments is a text.
+bool needNumbers(Eval& e, const Value* a, int count, const char* fn);
 
 struct Native {
     void* user = nullptr;
@@ -126,6 +146,8 @@ struct Instr {
     float number = 0.0f;
     std::string text;  // literal text, identifier or function name as pushed
     LibFn fn = nullptr;
+    ElementKernel kernel = nullptr;
+    bool pairedWindow = false;  // MA or STD whose partner over the same operands is in the program
 };
 
 struct Statement {
@@ -193,6 +215,21 @@ struct Context {
     std::vector<MemoEntry> memo;
     std::unordered_multimap<size_t, size_t> memoIndex;
     void* extState[8] = {};
+
+    // Fused chains of the statement being run, the scratch blocks they are computed through, and
+    // the chains already computed in this run, by their operations and operands.
+    struct FusedNode {
+        ElementKernel kernel = nullptr;
+        int argc = 0;
+        Value args[3];
+        std::string key;
+        float* block = nullptr;  // this node's values for the block being computed
+        float* constants[3] = {};
+    };
+    std::vector<FusedNode> fused;
+    std::vector<std::unique_ptr<float[]>> blocks;
+    size_t blocksUsed = 0;
+    std::unordered_map<std::string, const float*> fusedDone;
 };
 
 uint32_t normaliseColor(uint32_t c);

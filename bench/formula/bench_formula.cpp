@@ -12,6 +12,7 @@
 using namespace formula;
 using testbars::Bar;
 using testbars::ChartVm;
+using testbars::Column;
 using testbars::Series;
 
 namespace {
@@ -84,14 +85,28 @@ struct Out {
     float* operator[](size_t k) { return lines[k].data(); }
 };
 
+// The columns a plain loop reads: the same gathered columns the chart hands the VM.
+struct Columns {
+    const float *open, *high, *low, *close, *vol;
+    explicit Columns(const Series& s)
+        : open(s.column(Column::Open).data()),
+          high(s.column(Column::High).data()),
+          low(s.column(Column::Low).data()),
+          close(s.column(Column::Close).data()),
+          vol(s.column(Column::Volume).data()) {}
+};
+
 template <class Body>
 void plainLoop(benchmark::State& state, size_t outputs, Body body) {
     int n = int(state.range(0));
     Cycle bars(n);
+    for (Series& s : bars.set) {
+        Columns warm(s);
+    }
     Out o(outputs, size_t(n));
     for (auto _ : state) {
-        const std::vector<Bar>& b = bars.next().bars;
-        body(b.data(), b.size(), o);
+        Series& s = bars.next();
+        body(Columns(s), s.bars.size(), o);
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * n);
@@ -122,31 +137,31 @@ struct Smooth {
 };
 
 void plainMa(benchmark::State& state) {
-    plainLoop(state, 4, [](const Bar* b, size_t n, Out& o) {
+    plainLoop(state, 4, [](const Columns& b, size_t n, Out& o) {
         Window w[4] = {{5}, {10}, {20}, {60}};
         for (size_t i = 0; i < n; ++i) {
-            float c = b[i].close;
+            float c = b.close[i];
             for (int k = 0; k < 4; ++k)
-                o[size_t(k)][i] = w[k].mean(i, c, i >= size_t(w[k].N) ? b[i - w[k].N].close : 0);
+                o[size_t(k)][i] = w[k].mean(i, c, i >= size_t(w[k].N) ? b.close[i - w[k].N] : 0);
         }
     });
 }
 
 void plainEma(benchmark::State& state) {
-    plainLoop(state, 2, [](const Bar* b, size_t n, Out& o) {
+    plainLoop(state, 2, [](const Columns& b, size_t n, Out& o) {
         Smooth e12{2.0 / 13}, e50{2.0 / 51};
         for (size_t i = 0; i < n; ++i) {
-            o[0][i] = e12.step(b[i].close);
-            o[1][i] = e50.step(b[i].close);
+            o[0][i] = e12.step(b.close[i]);
+            o[1][i] = e50.step(b.close[i]);
         }
     });
 }
 
 void plainMacd(benchmark::State& state) {
-    plainLoop(state, 3, [](const Bar* b, size_t n, Out& o) {
+    plainLoop(state, 3, [](const Columns& b, size_t n, Out& o) {
         Smooth fast{2.0 / 13}, slow{2.0 / 27}, dea{2.0 / 10};
         for (size_t i = 0; i < n; ++i) {
-            float dif = fast.step(b[i].close) - slow.step(b[i].close);
+            float dif = fast.step(b.close[i]) - slow.step(b.close[i]);
             float d = dea.step(dif);
             o[0][i] = dif;
             o[1][i] = d;
@@ -159,26 +174,26 @@ void plainMacd(benchmark::State& state) {
 // monotonic queues; a flat window has no RSV, and K and D then keep their state.
 void plainKdj(benchmark::State& state) {
     std::vector<size_t> hq(size_t(state.range(0))), lq(hq.size());
-    plainLoop(state, 4, [&](const Bar* b, size_t n, Out& o) {
+    plainLoop(state, 4, [&](const Columns& b, size_t n, Out& o) {
         size_t hh = 0, ht = 0, lh = 0, lt = 0;
         Smooth k{1.0 / 3}, d{1.0 / 3};
         for (size_t i = 0; i < n; ++i) {
-            while (ht > hh && b[hq[ht - 1]].high <= b[i].high)
+            while (ht > hh && b.high[hq[ht - 1]] <= b.high[i])
                 --ht;
             hq[ht++] = i;
-            while (lt > lh && b[lq[lt - 1]].low >= b[i].low)
+            while (lt > lh && b.low[lq[lt - 1]] >= b.low[i])
                 --lt;
             lq[lt++] = i;
             if (hq[hh] + 9 <= i)
                 ++hh;
             if (lq[lh] + 9 <= i)
                 ++lh;
-            float h = b[hq[hh]].high, l = b[lq[lh]].low;
+            float h = b.high[hq[hh]], l = b.low[lq[lh]];
             if (h == l) {
                 o[0][i] = o[1][i] = o[2][i] = o[3][i] = kInv;
                 continue;
             }
-            float rsv = (b[i].close - l) / (h - l) * 100;
+            float rsv = (b.close[i] - l) / (h - l) * 100;
             float kv = k.step(rsv), dv = d.step(kv);
             o[0][i] = rsv;
             o[1][i] = kv;
@@ -189,7 +204,7 @@ void plainKdj(benchmark::State& state) {
 }
 
 void plainRsi(benchmark::State& state) {
-    plainLoop(state, 3, [](const Bar* b, size_t n, Out& o) {
+    plainLoop(state, 3, [](const Columns& b, size_t n, Out& o) {
         const int periods[] = {6, 12, 24};
         Smooth up[3], all[3];
         for (int p = 0; p < 3; ++p)
@@ -199,7 +214,7 @@ void plainRsi(benchmark::State& state) {
                 o[0][i] = o[1][i] = o[2][i] = kInv;
                 continue;
             }
-            float diff = b[i].close - b[i - 1].close;
+            float diff = b.close[i] - b.close[i - 1];
             float u = std::max(diff, 0.0f), a = std::fabs(diff);
             for (int p = 0; p < 3; ++p) {
                 float su = up[p].step(u), sa = all[p].step(a);
@@ -210,21 +225,21 @@ void plainRsi(benchmark::State& state) {
 }
 
 // BOLL: MA(C,26) and MA(C,26) +- 2 * the sample standard deviation of the same window.
-void bollLoop(const Bar* b, size_t n, Out& o, bool candles) {
+void bollLoop(const Columns& b, size_t n, Out& o, bool candles) {
     const int N = 26;
     double s = 0, q = 0;
     for (size_t i = 0; i < n; ++i) {
         if (candles) {
-            o[3][i] = b[i].high;
-            o[4][i] = b[i].open;
-            o[5][i] = b[i].low;
-            o[6][i] = b[i].close;
+            o[3][i] = b.high[i];
+            o[4][i] = b.open[i];
+            o[5][i] = b.low[i];
+            o[6][i] = b.close[i];
         }
-        double c = b[i].close;
+        double c = b.close[i];
         s += c;
         q += c * c;
         if (i >= size_t(N)) {
-            double w = b[i - N].close;
+            double w = b.close[i - N];
             s -= w;
             q -= w * w;
         }
@@ -241,23 +256,23 @@ void bollLoop(const Bar* b, size_t n, Out& o, bool candles) {
 }
 
 void plainBoll(benchmark::State& state) {
-    plainLoop(state, 3, [](const Bar* b, size_t n, Out& o) { bollLoop(b, n, o, false); });
+    plainLoop(state, 3, [](const Columns& b, size_t n, Out& o) { bollLoop(b, n, o, false); });
 }
 
 // BOLL's outputs include its candles: the same loop plus gathering the four price series that the
 // candle record points to, as the VM must.
 void plainBollWithCandles(benchmark::State& state) {
-    plainLoop(state, 7, [](const Bar* b, size_t n, Out& o) { bollLoop(b, n, o, true); });
+    plainLoop(state, 7, [](const Columns& b, size_t n, Out& o) { bollLoop(b, n, o, true); });
 }
 
 void plainVol(benchmark::State& state) {
-    plainLoop(state, 3, [](const Bar* b, size_t n, Out& o) {
+    plainLoop(state, 3, [](const Columns& b, size_t n, Out& o) {
         Window m5{5}, m10{10};
         for (size_t i = 0; i < n; ++i) {
-            float v = b[i].vol;
+            float v = b.vol[i];
             o[0][i] = v;
-            o[1][i] = m5.mean(i, v, i >= 5 ? b[i - 5].vol : 0);
-            o[2][i] = m10.mean(i, v, i >= 10 ? b[i - 10].vol : 0);
+            o[1][i] = m5.mean(i, v, i >= 5 ? b.vol[i - 5] : 0);
+            o[2][i] = m10.mean(i, v, i >= 10 ? b.vol[i - 10] : 0);
         }
     });
 }

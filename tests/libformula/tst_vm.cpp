@@ -11,50 +11,12 @@
 
 using testbars::Bar;
 using testbars::ChartVm;
+using testbars::push;
 using testbars::Series;
 
 namespace {
 
 const float X = FMLInvalidValue;
-
-// Pushes one statement written in postfix words: #n number, 'text' literal, @F call,
-// anything else an identifier.
-void push(int ctx, const std::string& rpn, const std::string& name, int kind = -1,
-          Style style = {0, 1, 0}) {
-    std::istringstream in(rpn);
-    std::string w;
-    std::vector<std::string> keep;
-    keep.reserve(64);
-    while (in >> w) {
-        fml_token t{0, 0, nullptr};
-        if (w[0] == '#') {
-            float f = std::stof(w.substr(1));
-            uint32_t bits;
-            std::memcpy(&bits, &f, 4);
-            t.a = bits;
-            fml_ctx_op_code_push(ctx, FML_TOKEN_NUMBER, &t);
-        } else if (w[0] == '\'') {
-            keep.push_back(w.substr(1, w.size() - 2));
-            t.a = uintptr_t(keep.back().c_str());
-            fml_ctx_op_code_push(ctx, FML_TOKEN_STRING, &t);
-        } else if (w[0] == '@' || w.find_first_not_of("+-*/<>=!") == std::string::npos) {
-            keep.push_back(w[0] == '@' ? w.substr(1) : w);
-            t.a = uintptr_t(keep.back().c_str());
-            fml_ctx_op_code_push(ctx, FML_TOKEN_CALL, &t);
-        } else {
-            keep.push_back(w);
-            t.a = uintptr_t(keep.back().c_str());
-            fml_ctx_op_code_push(ctx, FML_TOKEN_IDENT, &t);
-        }
-    }
-    fml_token t{uintptr_t(name.c_str()), 0, nullptr};
-    fml_ctx_op_code_push(ctx, FML_TOKEN_NAME, &t);
-    if (kind >= 0) {
-        fml_token a{uintptr_t(kind), uintptr_t(name.c_str()), &style};
-        fml_ctx_op_code_push(ctx, FML_TOKEN_ATTRIBUTE, &a);
-    }
-    fml_ctx_op_code_push(ctx, FML_TOKEN_END, nullptr);
-}
 
 // Bars whose close is the given list (open = close, high/low around it).
 Series closes(const std::vector<float>& c) {
