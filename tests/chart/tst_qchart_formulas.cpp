@@ -76,9 +76,6 @@ private slots:
         QCOMPARE(chart->getMainName(), QString("KLINE"));
         const CTXData* ma = chart->getCTXData(1);
         QVERIFY(ma && ma->ctx != 0);
-        QCOMPARE(ma->scales, QString("NO"));
-        QVERIFY(ma->drawMain);
-        QCOMPARE(ma->owner, chart.get());
         // The overlay colour is a static argument holding the colour bits.
         fml_arg color = fml_get_static_argument(ma->ctx, "_color");
         uint32_t bits = 0;

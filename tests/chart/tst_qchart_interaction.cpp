@@ -176,15 +176,6 @@ private slots:
         QCOMPARE(title->bars.last(), bar);
     }
 
-    void crosshairLine() {
-        auto chart = klineChart(10);
-        QVERIFY(!chart->getShowCrosshairLine());
-        QVERIFY(chart->changeShowCrosshairLine());
-        QVERIFY(!chart->changeShowCrosshairLine());
-        chart->setShowCrosshairLine(true);
-        QVERIFY(chart->getShowCrosshairLine());
-    }
-
     void titleBarIndex_data() {
         QTest::addColumn<int>("bar");
         QTest::addColumn<int>("shown");
