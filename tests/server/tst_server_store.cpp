@@ -147,6 +147,45 @@ private slots:
         QVERIFY2(error.contains("newer"), qPrintable(error));
     }
 
+    // Sessions opened before ids were stored as digests keep working after the upgrade, and
+    // neither they nor the usage rows naming them keep the id itself.
+    void sessionsSurviveDigestUpgrade() {
+        Accounts accounts(*db_);
+        QCOMPARE(accounts.addUser("kate", "pw"), Accounts::AddResult::Added);
+        const qint64 userId = accounts.byName("kate")->id;
+        const QString sid = randomId();
+        const qint64 now = nowSeconds();
+        Query(*db_,
+              "INSERT INTO sessions (sid, user_id, pcid, version, created_at, last_seen)"
+              " VALUES (?, ?, 'PC', 'v', ?, ?)")
+            .bind(sid)
+            .bind(userId)
+            .bind(now)
+            .bind(now)
+            .exec();
+        Query(*db_,
+              "INSERT INTO user_actions (user_id, sid, do_action, remark, create_time,"
+              " received_at) VALUES (?, ?, 'open', '', '', 0)")
+            .bind(userId)
+            .bind(sid)
+            .exec();
+        Query(*db_, "DELETE FROM schema_migrations WHERE version = 4").exec();
+        Database upgraded(db_->config());
+        QVERIFY(upgraded.open());
+        Accounts after(upgraded);
+        const std::optional<Session> session = after.touchSession(sid, now, 60);
+        QVERIFY(session.has_value());
+        QCOMPARE(session->userId, userId);
+        QCOMPARE(session->sid, sessionDigest(sid));
+        for (const char* table : {"sessions", "user_actions"}) {
+            Query plain(upgraded,
+                        QStringLiteral("SELECT COUNT(*) FROM %1 WHERE sid = ?").arg(table));
+            plain.bind(sid).exec();
+            QVERIFY(plain.next());
+            QCOMPARE(plain.integer(0), qint64(0));
+        }
+    }
+
     void userNames_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("valid");
