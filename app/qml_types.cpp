@@ -14,8 +14,10 @@
 #include "chart/reg_scales_line_style.h"
 #include "chart/time_bar.h"
 #include "chart/title_bar.h"
+#include "quote/detailed_model.h"
 #include "quote/index_board_model.h"
 #include "quote/mq_model.h"
+#include "quote/price_model.h"
 #include "quote/server_state_model.h"
 #include "service/qbase_service.h"
 #include "service/qmystock_service.h"
@@ -48,6 +50,8 @@ void registerQmlTypes() {
     registerType<MQModel>("MQModel");
     registerType<IndexBoardModel>("IndexBoardModel");
     registerType<IndexBoard>("IndexBoard", "IndexBoardModel");
+    registerType<PriceModel>("PriceModel");
+    registerType<QDetailedModel>("QDetailedModel");
     registerType<TableModel>("TableModel");
     registerType<FChart>("FChart");
     qmlRegisterUncreatableMetaObject(RegScaleslineStyle::staticMetaObject, "FChart", 1, 0,
