@@ -135,12 +135,13 @@ QTitleBar {
         for (var i = 0; i < entries.length; ++i) {
             var subs = children_(entries[i]);
             if (subs.length > 0) {
-                var sub = menuComponent.createObject(menu, { "title": text(entries[i].name) });
+                var sub = menuComponent.createObject(bar, { "title": text(entries[i].name) });
                 fill(sub, subs);
                 menu.addMenu(sub);
             } else {
-                menu.addItem(itemComponent.createObject(menu, { "text": text(entries[i].name),
-                                                                "entry": entries[i] }));
+                // Made under the bar (an item of the scene); the menu takes it over.
+                menu.addItem(itemComponent.createObject(bar, { "text": text(entries[i].name),
+                                                               "entry": entries[i] }));
             }
         }
     }

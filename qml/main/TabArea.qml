@@ -293,8 +293,13 @@ FocusScope {
         var win = area.Window.window;
         if (!win)
             return;
+        // Frames are reported from the render thread and may queue up: log the first one.
+        var logged = false;
         var once = function() {
             win.frameSwapped.disconnect(once);
+            if (logged)
+                return;
+            logged = true;
             console.info(timing, "route", url, "first paint after", Date.now() - started, "ms");
         };
         win.frameSwapped.connect(once);

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPointer>
 #include <QProcess>
 #include <QQuickItem>
@@ -79,6 +81,21 @@ void typeText(QWindow* window, const QString& text) {
     }
 }
 
+// The body of a GET, waiting for it in the event loop (empty on failure).
+QByteArray httpGet(const QString& url) {
+    QNetworkAccessManager network;
+    QNetworkReply* reply = network.get(QNetworkRequest(QUrl(url)));
+    QSignalSpy finished(reply, &QNetworkReply::finished);
+    finished.wait(5000);
+    const QByteArray body = reply->readAll();
+    reply->deleteLater();
+    return body;
+}
+
+QPoint centreOf(QQuickItem* item) {
+    return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+}
+
 }  // namespace
 
 class TestMainWindowE2E : public QObject {
@@ -101,6 +118,9 @@ private:
     void checkNotices(QQuickWindow* window);
     void checkMenus(QQuickWindow* window);
     void checkSearch(QQuickWindow* window);
+    void checkWatchlist(QQuickWindow* window);
+    void checkSubWindow(QQuickWindow* window);
+    void quitThroughConfirmation(QQuickWindow* window);
     void checkTabKeys(QQuickWindow* window);
     void checkServerRestart(QQuickWindow* window);
     void screenshot(QQuickWindow* window, const QString& name);
@@ -112,6 +132,7 @@ private:
     quint16 httpPort_ = 0;
     quint16 quotePort_ = 0;
     bool mainWindowDriven_ = false;
+    bool endedByTimeout_ = false;
 };
 
 void TestMainWindowE2E::initTestCase() {
@@ -206,13 +227,21 @@ void TestMainWindowE2E::loginThenMainWindow() {
         driveMainWindow();
         mainWindowDriven_ = true;
         if (QQuickWindow* window = QRoot::instance()->window()) {
-            window->close();
+            if (QTest::currentTestFailed()) {
+                window->close();
+            } else {
+                quitThroughConfirmation(window);
+            }
         }
-        // The window sends its queued commands before it goes; should that hang, end anyway.
-        QTimer::singleShot(8000, qApp, [] { QCoreApplication::exit(0); });
+        // Should the window not go, end the phase anyway (and say so below).
+        QTimer::singleShot(8000, qApp, [this] {
+            endedByTimeout_ = true;
+            QCoreApplication::exit(0);
+        });
     });
     runMainPhase(*app_, bridge::dataFolder());
     QVERIFY(mainWindowDriven_);
+    QVERIFY2(!endedByTimeout_, "the main window did not close");
 }
 
 void TestMainWindowE2E::driveMainWindow() {
@@ -242,6 +271,14 @@ void TestMainWindowE2E::driveMainWindow() {
         return;
     }
     checkSearch(window);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    checkWatchlist(window);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    checkSubWindow(window);
     if (QTest::currentTestFailed()) {
         return;
     }
@@ -282,6 +319,7 @@ void TestMainWindowE2E::checkNotices(QQuickWindow* window) {
     QTRY_VERIFY(!list->property("opened").toBool());
     QCOMPARE(record(3).value("pop").toString(), today);
     QCOMPARE(record(3).value("title").toString(), QStringLiteral("新股申购提示"));
+    screenshot(window, "main_window");
 }
 
 void TestMainWindowE2E::checkMenus(QQuickWindow* window) {
@@ -313,7 +351,6 @@ void TestMainWindowE2E::checkSearch(QQuickWindow* window) {
             return rows.toInt() > 1000;
         }(),
         20000);
-    screenshot(window, "main_window");
 
     QTest::keyClick(window, Qt::Key_6);
     QTRY_VERIFY(popup->property("opened").toBool());
@@ -367,6 +404,72 @@ void TestMainWindowE2E::checkSearch(QQuickWindow* window) {
     QCOMPARE(rows->property("count").toInt(), 0);
     QTest::keyClick(window, Qt::Key_Escape);
     QTRY_VERIFY(!popup->property("opened").toBool());
+}
+
+void TestMainWindowE2E::checkWatchlist(QQuickWindow* window) {
+    QObject* popup = findInWindow(window, "searchPopup");
+    QTest::keyClick(window, Qt::Key_6);
+    QTRY_VERIFY(popup->property("opened").toBool());
+    typeText(window, QStringLiteral("00000"));
+    QVariant row;
+    QMetaObject::invokeMethod(popup, "rowAt", Q_RETURN_ARG(QVariant, row), Q_ARG(QVariant, 0));
+    QCOMPARE(row.toMap().value("code").toString(), QStringLiteral("600000"));
+    QVERIFY(!row.toMap().value("inWatchlist").toBool());
+
+    // The row's button adds the stock to the first group; the synchroniser sends the queued
+    // command on its next tick, and the server's watchlist holds the stock.
+    auto* button = qobject_cast<QQuickItem*>(findInWindow(window, "watchButton_0"));
+    QVERIFY(button);
+    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centreOf(button));
+    QMetaObject::invokeMethod(popup, "rowAt", Q_RETURN_ARG(QVariant, row), Q_ARG(QVariant, 0));
+    QVERIFY(row.toMap().value("inWatchlist").toBool());
+    const QString userId =
+        bridge::variantText(bridge::lookupPath(bridge::loginDocument(), QStringLiteral("user.id")));
+    const QString url =
+        QStringLiteral("http://127.0.0.1:%1/mystock?user_id=%2&cmd=get").arg(httpPort_).arg(userId);
+    QTRY_VERIFY_WITH_TIMEOUT(httpGet(url).contains("\"600000\""), 12000);
+    QTest::keyClick(window, Qt::Key_Escape);
+    QTRY_VERIFY(!popup->property("opened").toBool());
+}
+
+void TestMainWindowE2E::checkSubWindow(QQuickWindow* window) {
+    QVariant made;
+    QMetaObject::invokeMethod(
+        window, "createSubWindow", Q_RETURN_ARG(QVariant, made), Q_ARG(QVariant, "深证成指"),
+        Q_ARG(QVariant, "app://qml/qml/MQView.qml?code=399001&market=2#name=深证成指"));
+    auto* sub = qobject_cast<QQuickWindow*>(made.value<QObject*>());
+    QVERIFY(sub);
+    QCOMPARE(sub->size(), QSize(1000, 650));
+    QTRY_VERIFY(sub->isVisible());
+    QObject* tabs = findInWindow(sub, "subTabArea");
+    QVERIFY(tabs);
+    QCOMPARE(tabs->property("count").toInt(),
+             QFile::exists(QStringLiteral(":/qml/MQView.qml")) ? 1 : 0);
+    sub->close();
+    sub->deleteLater();
+    window->requestActivate();
+    QMetaObject::invokeMethod(findInWindow(window, "tabArea"), "focusCurrent");
+}
+
+// The close button asks first; "退出" then closes the window, which sends what is queued.
+void TestMainWindowE2E::quitThroughConfirmation(QQuickWindow* window) {
+    auto* close = qobject_cast<QQuickItem*>(findInWindow(window, "closeButton"));
+    QVERIFY(close);
+    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centreOf(close));
+    QQuickWindow* confirm = nullptr;
+    QTRY_VERIFY([&] {
+        for (QWindow* w : QGuiApplication::topLevelWindows()) {
+            if (w->title() == QStringLiteral("退出确认") && w->isVisible()) {
+                confirm = qobject_cast<QQuickWindow*>(w);
+            }
+        }
+        return confirm != nullptr;
+    }());
+    screenshot(confirm, "quit_confirm");
+    QVERIFY(window->isVisible());
+    QObject* quit = findInWindow(confirm, "quitButton");
+    QVERIFY(quit);
+    QMetaObject::invokeMethod(quit, "clicked");
 }
 
 void TestMainWindowE2E::checkTabKeys(QQuickWindow* window) {
