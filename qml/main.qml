@@ -10,6 +10,7 @@ import "common"
 import "main"
 import "js/kvst.js" as Kvst
 import "js/routes.js" as Routes
+import "js/search.js" as Search
 import "js/background_sync.js" as Sync
 import "js/notices.js" as Notices
 import "js/http.js" as Http
@@ -233,8 +234,7 @@ ApplicationWindow {
             onChangeToMQView({ "code": "399001", "market": 2, "name": "深证成指" });
         } else if (event.key === Qt.Key_F6) {
             onChangedTabView("我的自选", "app://qml/qml/MyStockView.qml", false);
-        } else if (event.text.length === 1 && /^[0-9A-Za-z]$/.test(event.text)
-                   && !(event.modifiers & (Qt.ControlModifier | Qt.AltModifier | Qt.MetaModifier))) {
+        } else if (Search.opensSearch(event.text, event.modifiers)) {
             searchPopup.openWith(event.text);
         } else {
             return;

@@ -480,6 +480,25 @@ void TestMainWindowE2E::checkTabKeys(QQuickWindow* window) {
         QMetaObject::invokeMethod(window, "onChangedTabView", Q_ARG(QVariant, title),
                                   Q_ARG(QVariant, url), Q_ARG(QVariant, false));
     };
+    // F4 opens the Shenzhen component index, F3 the Shanghai composite, F6 the watchlist view
+    // (a tab once that view is part of the build).
+    int before = count();
+    QTest::keyClick(window, Qt::Key_F4);
+    QCOMPARE(count(), before + 1);
+    QVariant title;
+    QMetaObject::invokeMethod(tabArea, "titleAt", Q_RETURN_ARG(QVariant, title),
+                              Q_ARG(QVariant, current()));
+    QCOMPARE(title.toString(), QStringLiteral("深证成指"));
+    QTest::keyClick(window, Qt::Key_F3);
+    QMetaObject::invokeMethod(tabArea, "titleAt", Q_RETURN_ARG(QVariant, title),
+                              Q_ARG(QVariant, current()));
+    // The home tab shows it while there is no home view of its own.
+    QVERIFY2(current() == 0 || title.toString() == QStringLiteral("上证指数"),
+             qPrintable(title.toString()));
+    before = count();
+    QTest::keyClick(window, Qt::Key_F6);
+    QCOMPARE(count(), before + (QFile::exists(QStringLiteral(":/qml/MyStockView.qml")) ? 1 : 0));
+
     const int home = count();
     // A route to a document that does not exist opens nothing.
     open(QStringLiteral("无此页"), QStringLiteral("app://qml/qml/NoSuchView.qml"));
