@@ -29,8 +29,11 @@ QChart::QChart(QQuickItem* parent)
 
 QChart::~QChart() {
     // Child items outlive this destructor body; they must not reach into our layers.
+    // The QML list of layers turns destroyed entries into nulls; skip those.
     for (chart::LayerView* v : layerViews()) {
-        v->setLayer(nullptr);
+        if (v) {
+            v->setLayer(nullptr);
+        }
     }
     for (chart::TitleView* t : titleViews()) {
         t->setCTXData(nullptr);

@@ -237,6 +237,40 @@ private slots:
         QCOMPARE(chart->getKLineCount(), 1);
     }
 
+    void destroyedLayerInViewListIsSkipped() {
+        // Views keep their layers in a JS array, which turns a destroyed layer into null; the
+        // chart must neither lay out into it nor touch it when the chart itself goes away.
+        qmlRegisterType<QChart>("QChart", 1, 0, "QChart");
+        qmlRegisterType<RecordingLayer>("ChartTest", 1, 0, "RecordingLayer");
+        QQmlEngine engine;
+        QQmlComponent component(&engine);
+        component.setData(R"(
+            import QtQuick 2.15
+            import QChart 1.0
+            import ChartTest 1.0
+            QChart {
+                width: 720; height: 621
+                property var subFChart: []
+                Component { id: layer; RecordingLayer {} }
+                function addLayer() { var l = subFChart.slice(); l.push(layer.createObject(this)); subFChart = l }
+                function dropFirst() { subFChart[0].destroy() }
+            })",
+                          QUrl());
+        std::unique_ptr<QObject> object(component.create());
+        QVERIFY2(object, qPrintable(component.errorString()));
+        auto* chart = qobject_cast<QChart*>(object.get());
+        chart->setFormulaService(&fixture::registry());
+        QMetaObject::invokeMethod(chart, "addLayer");
+        QMetaObject::invokeMethod(chart, "addLayer");
+        chart->appendFormula(0, "KLINE", "KSCALES", "KCROSSHAIR");
+        chart->appendFormula(1, "MA", "NO", "NO");
+        feedKLine(*chart, kpoints(50));
+        QMetaObject::invokeMethod(chart, "dropFirst");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        feedKLine(*chart, kpoints(51));
+        object.reset();
+    }
+
     void intervalStatistics_data() {
         QTest::addColumn<int>("start");
         QTest::addColumn<int>("end");
