@@ -192,6 +192,19 @@ bool fnSum(Eval& e, Value* a, Value& out) {
     const float* x = e.series(a[0]);
     Period per = period(a[1], n);
     float* o = e.alloc();
+    if (per.constant && per.k == 0) {
+        // The running sum alone, added in the same order as the prefix sums below.
+        double sum = 0;
+        bool started = false;
+        for (int i = 0; i < n; ++i) {
+            bool bad = missing(x[i]);
+            sum += bad ? 0.0 : double(x[i]);
+            started |= !bad;
+            o[i] = started ? float(sum) : kInv;
+        }
+        out = Value::series(o);
+        return true;
+    }
     prefixes(x, n, false);
     int firstValid = n;
     for (int i = 0; i < n; ++i) {

@@ -333,7 +333,10 @@ const float* drawLine(Eval& e, Value* args) {
     int start = -1, lastA = -1, lastB = -1;
     float va = 0, vb = 0;
     for (int i = 0; i < n; ++i) {
-        if (start >= 0 && i > start && truth(c2[i])) {
+        // Conditions such as HHV(H,N)=H come and go at random: test them without branching
+        // and branch only where a segment ends.
+        bool ends = (start >= 0) & (i > start) & truth(c2[i]);
+        if (ends) {
             float a = p1[start], b = p2[i];
             if (!missing(a) && !missing(b)) {
                 for (int k = start; k <= i; ++k) {
@@ -346,9 +349,7 @@ const float* drawLine(Eval& e, Value* args) {
             }
             start = -1;
         }
-        if (truth(c1[i])) {
-            start = i;
-        }
+        start = truth(c1[i]) ? i : start;
     }
     if (extend && lastA >= 0) {
         float slope = (vb - va) / float(lastB - lastA);
@@ -361,9 +362,9 @@ const float* drawLine(Eval& e, Value* args) {
 
 const float* masked(Eval& e, const Value& cond, const Value& price) {
     int n = e.n;
-    const float* c = e.series(cond);
-    const float* p = e.series(price);
-    float* out = e.alloc();
+    const float* __restrict c = e.series(cond);
+    const float* __restrict p = e.series(price);
+    float* __restrict out = e.alloc();
     for (int i = 0; i < n; ++i) {
         out[i] = truth(c[i]) ? p[i] : kInvalid;
     }

@@ -38,8 +38,12 @@ inline int toInt(float v, int otherwise = 0) {
     return int(v);
 }
 // Boolean reading of a value: missing counts as false.
+// On the bits: neither zero of either sign nor the missing value; not-a-number counts as true, as
+// it does for v != 0. Integer tests without short-circuits let the loops over it vectorise.
 inline bool truth(float v) {
-    return v != 0.0f && v != kInvalid;
+    uint32_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return ((b & 0x7FFFFFFFu) != 0) & (b != kInvalidBits);
 }
 
 // A value on the evaluation stack. A Fused value is a chain of per-bar operations not yet

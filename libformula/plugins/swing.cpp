@@ -48,18 +48,15 @@ std::vector<Pivot> findPivots(int n, const float* h, const float* l) {
         if (missing(h[i]) || missing(l[i])) {
             continue;
         }
+        // Ties go to the earlier bar so that a flat top gives one pivot. Without branches: on
+        // a random walk the outcome of each comparison cannot be predicted.
         bool top = true, bottom = true;
+        const float hi = h[i], lo = l[i];
         for (int k = std::max(0, i - kSwingReach); k <= std::min(n - 1, i + kSwingReach); ++k) {
-            if (k == i || missing(h[k]) || missing(l[k])) {
-                continue;
-            }
-            // Ties go to the earlier bar so that a flat top gives one pivot.
-            if (h[k] > h[i] || (h[k] == h[i] && k < i)) {
-                top = false;
-            }
-            if (l[k] < l[i] || (l[k] == l[i] && k < i)) {
-                bottom = false;
-            }
+            bool counts = (k != i) & !missing(h[k]) & !missing(l[k]);
+            bool earlier = k < i;
+            top &= !(counts & ((h[k] > hi) | ((h[k] == hi) & earlier)));
+            bottom &= !(counts & ((l[k] < lo) | ((l[k] == lo) & earlier)));
         }
         if (top && !bottom) {
             raw.push_back({i, 1, h[i]});
