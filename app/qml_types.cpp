@@ -22,6 +22,9 @@
 #include "service/qbase_service.h"
 #include "service/qmystock_service.h"
 #include "service/qstockpool_service.h"
+#include "table/qflow_list_view.h"
+#include "table/qpage_model_sorter.h"
+#include "table/qtable_model_proxy.h"
 #include "table/table_model.h"
 
 namespace {
@@ -53,6 +56,9 @@ void registerQmlTypes() {
     registerType<PriceModel>("PriceModel");
     registerType<QDetailedModel>("QDetailedModel");
     registerType<TableModel>("TableModel");
+    registerType<QTableModelProxy>("QTableModelProxy");
+    registerType<QPageModelSorter>("QPageModelSorter");
+    registerType<QFlowListView>("QFlowListView");
     registerType<FChart>("FChart");
     qmlRegisterUncreatableMetaObject(RegScaleslineStyle::staticMetaObject, "FChart", 1, 0,
                                      "RegScaleslineStyle", "RegScaleslineStyle holds names only");

@@ -52,7 +52,7 @@ public:
     Q_INVOKABLE QString getRowColumnData(int row, int column) const;
     Q_INVOKABLE QString getTextColor(int row, int column) const;
     Q_INVOKABLE QString getTextAnimationColor(int row, int column) const;
-    int headerMode() const { return mode_; }
+    Q_INVOKABLE int headerMode() const { return mode_; }
 
     // List requests. Each cancels the running subscription and subscribes the reconfigured
     // context; a negative `field` asks for the engine's own order.

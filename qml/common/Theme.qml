@@ -77,4 +77,25 @@ QtObject {
     readonly property int timeBarHeight: 20
     readonly property int sidePanelWidth: 280
     readonly property int rowHeight: 24
+
+    // Quote tables
+    readonly property color tableBackground: "#22272E"
+    readonly property color tableRow: "#191B1F"
+    readonly property color tableRowSelected: "#FF22304C"
+    readonly property color tableRowHover: "#802F2F2F"
+    readonly property color tableHeaderText: "#93979D"
+    readonly property int tableRowHeight: 26
+    readonly property int tableHeaderHeight: 25
+    readonly property int tableFlashMs: 1000
+    // Column widths by model column; every further column is tableColumnWidth wide.
+    readonly property var tableColumnWidths: [80, 100, 80, 85, 85, 95, 95]
+    readonly property int tableColumnWidth: 85
+
+    // Quote panel
+    readonly property color volume: "#F58F22"
+    readonly property color turnover: "#1A98FC"
+    readonly property color marginMark: "#FF8000"
+    readonly property color marketMark: "#FF0000"
+    readonly property color panelLabel: "#AEB4C2"
+    readonly property int panelRowHeight: 22
 }
