@@ -19,6 +19,8 @@ FocusScope {
     property int sortColumn: -1
     property int sortType: 0
     property bool pageChange: true
+    // Widths by model column; columns past the list are Theme.tableColumnWidth wide.
+    property var columnWidths: Theme.tableColumnWidths
     readonly property int rowPitch: Theme.tableRowHeight + 1
     property int columns: 0
     property int rowCount: 0
@@ -46,7 +48,7 @@ FocusScope {
     QTableModelProxy { id: rightProxy }
 
     function widthOf(column) {
-        var w = Theme.tableColumnWidths;
+        var w = columnWidths;
         return column < w.length ? w[column] : Theme.tableColumnWidth;
     }
     function spanWidth(from, to) {
