@@ -91,9 +91,11 @@ void QDetailedModel::onUpdateDetail(QuoteDetailPoints& dp) {
     header_.points = nullptr;  // the reply's; never read after this call
     // The block replaces the ticks from its own position on. Matching by time instead would
     // drop a genuine trade done in the same second as the last one held. `base_` is the
-    // day's number of the first tick held: the first block may start anywhere in the day.
+    // day's number of the first tick held: the first block may start anywhere in the day. A
+    // block that starts before the ticks held or leaves a gap after them does not continue
+    // them (another day, another security): it starts the list over.
     const uint32_t first = dp.first_no;
-    if (ticks_.empty() || first < base_) {
+    if (ticks_.empty() || first < base_ || first - base_ > ticks_.size()) {
         if (!ticks_.empty()) {
             beginResetModel();
             ticks_.clear();

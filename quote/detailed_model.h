@@ -12,7 +12,8 @@
 // The day's ticks of one security, fed by an MQModel (bindDataSignal). A block of ticks names
 // the position of its first tick within the day's list; the block replaces everything held
 // from that position on, so a push that repeats the last tick replaces it and a push of new
-// ticks appends them, whatever their times.
+// ticks appends them, whatever their times. Views clear it (clearData) when they move to
+// another security, since a block does not name its security.
 class QDetailedModel : public QAbstractListModel {
     Q_OBJECT
 public:

@@ -108,6 +108,8 @@ void TestPriceDetailModels::tickBlocks_data() {
     QTest::newRow("push repeats the last tick") << QList<int>{0, 9} << QList<int>{10, 2} << 11 << 9;
     QTest::newRow("new day starts over") << QList<int>{100, 0} << QList<int>{10, 4} << 4 << 0;
     QTest::newRow("empty push") << QList<int>{0, 5} << QList<int>{5, 0} << 5 << 5;
+    QTest::newRow("block after a gap starts over")
+        << QList<int>{0, 40} << QList<int>{10, 5} << 5 << 0;
     QTest::newRow("block before the held ticks")
         << QList<int>{500, 100} << QList<int>{5, 7} << 7 << 0;
 }

@@ -154,6 +154,8 @@ Item {
         function test_6_panelLive() {
             rankingLoaded();
             var info = table.table_model.getCodeInfo(0);
+            panel.code = info.code;
+            panel.market = info.market;
             mq.getPriceData(info.code, info.market);
             mq.getDetailData(info.code, info.market, -1, 9999);
             tryCompare(panel.priceModel, "code", info.code, 10000);

@@ -15,6 +15,12 @@ Rectangle {
     id: panel
     objectName: "quotePanel"
     property var mqModel: null
+    // The security shown; a change clears the ticks of the previous one before the view's
+    // new requests are answered.
+    property string code: ""
+    property int market: 0
+    onCodeChanged: detail.clearData()
+    onMarketChanged: detail.clearData()
     readonly property alias priceModel: price
     readonly property alias detailModel: detail
     signal showAllTicks(string route)
