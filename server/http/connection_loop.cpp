@@ -253,7 +253,9 @@ void ConnectionLoop::run() {
                     readFrom(c);
                 }
             }
-            if ((ev & EPOLLOUT) && c.phase == Connection::Phase::Writing) {
+            // A hang-up while writing shows as a failed send; left alone it would be reported
+            // on every turn until the write deadline.
+            if ((ev & (EPOLLOUT | EPOLLERR | EPOLLHUP)) && c.phase == Connection::Phase::Writing) {
                 writeTo(c);
             }
         }
