@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import QtQuick.Window 2.15
 import TableModel 1.0
 import QTableModelProxy 1.0
 import "../common"
@@ -32,6 +33,23 @@ FocusScope {
     signal dataChange()
     signal mystockChange()
     signal changeToTabView(string title, string url)
+    // A new order on screen: from the header click to the first frame showing its page.
+    signal sortPainted(real elapsed)
+
+    LoggingCategory { id: timing; name: "vq.timing" }
+    property real sortStarted: 0
+    property bool sortArrived: false
+    Connections {
+        target: root.Window.window
+        enabled: root.sortArrived
+        function onFrameSwapped() {
+            var elapsed = Date.now() - root.sortStarted;
+            root.sortArrived = false;
+            root.sortStarted = 0;
+            console.info(timing, "quote table: sort change → new first page painted in", elapsed, "ms");
+            root.sortPainted(elapsed);
+        }
+    }
 
     TableModel {
         id: tableModel
@@ -42,7 +60,11 @@ FocusScope {
             if (root.selectIndex >= root.rowCount)
                 root.selectIndex = root.rowCount - 1;
         }
-        onDataChange: root.dataChange()
+        onDataChange: {
+            if (root.sortStarted > 0)
+                root.sortArrived = true;
+            root.dataChange();
+        }
     }
     QTableModelProxy { id: leftProxy }
     QTableModelProxy { id: rightProxy }
@@ -182,6 +204,7 @@ FocusScope {
         sortColumn = column;
         changeFieldSort(column, sortType);
         if (query_map.block !== undefined) {
+            sortStarted = Date.now();
             var map = query_map;
             map.field = tableModel.getSortField(column);
             map.sort = sortType;

@@ -29,6 +29,7 @@ Item {
 
     SignalSpy { id: opened; target: table; signalName: "changeToMQView" }
     SignalSpy { id: sorted; target: table; signalName: "changeFieldSort" }
+    SignalSpy { id: painted; target: table; signalName: "sortPainted" }
 
     TestCase {
         name: "TableHarness"
@@ -121,8 +122,12 @@ Item {
             compare(sorted.count, 1);
             compare(table.sortColumn, 1);
             compare(table.sortType, 0);
+            painted.clear();
             mouseClick(findChild(table, "tableHeader_1"), 10, 10);
             compare(table.sortType, 1);
+            painted.wait(10000);
+            console.log("sort change on the whole market to its new first page painted: "
+                        + painted.signalArguments[0][0] + " ms");
             tryVerify(function() { return cell(0, "代码") < cell(1, "代码")
                                           && cell(1, "代码") < cell(2, "代码"); }, 10000);
         }
