@@ -242,7 +242,7 @@ void movingDeviation(const float* x, int n, int N, float* mean, float* o) {
     if (WithMean) {
         std::fill(mean, mean + std::min(n, N - 1), kInv);
     }
-    // The variance first; its floor at 0 and the square roots after, in a pass of their own
+    // The variance first; its floor at 0 and the square roots after, in a loop of their own
     // that vectorises.
     auto emit = [&](int i, double sum, double sq) {
         o[i] = float((sq - sum * sum * invN) * invN1);
@@ -258,8 +258,19 @@ void movingDeviation(const float* x, int n, int N, float* mean, float* o) {
     if (n >= N) {
         emit(N - 1, sum, sq);
     }
+    // The square roots follow a block of 1024 bars behind, while its variances are in the cache.
+    int rooted = N - 1;
+    auto roots = [&](int to) {
+        for (int k = rooted; k < to; ++k) {
+            o[k] = std::sqrt(std::max(0.0f, o[k]));
+        }
+        rooted = std::max(rooted, to);
+    };
     int i = N;
     for (; i + 4 <= n; i += 4) {
+        if (((i - N) & 1023) == 0) {
+            roots(i);
+        }
         double d[4], e2[4];
         for (int k = 0; k < 4; ++k) {
             d[k] = double(x[i + k]) - x[i + k - N];
@@ -281,9 +292,7 @@ void movingDeviation(const float* x, int n, int N, float* mean, float* o) {
         sq += square(x[i]) - square(x[i - N]);
         emit(i, sum, sq);
     }
-    for (int k = N - 1; k < n; ++k) {
-        o[k] = std::sqrt(std::max(0.0f, o[k]));
-    }
+    roots(n);
 }
 
 // STD(X,N): sample standard deviation of the last N bars.
