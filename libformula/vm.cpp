@@ -178,6 +178,7 @@ bool link(Vm& vm, Context& c) {
                     std::string key = upper(ins.text);
                     auto nat = vm.natives.find(key);
                     ins.kernel = nullptr;
+                    ins.fn = nullptr;
                     if (nat != vm.natives.end()) {
                         ins.op = Instr::CallNative;
                         ins.argc = nat->second.arity;
@@ -555,7 +556,8 @@ bool run(Vm& vm, Context& c) {
                         break;
                     }
                     // IF with a number as its condition passes a chain through untouched.
-                    if (!(ins.fn == ifFunction() && args[0].type == Value::Scalar)) {
+                    if (!(ins.op == Instr::Call && ins.fn == ifFunction() &&
+                          args[0].type == Value::Scalar)) {
                         for (int i = 0; i < ins.argc; ++i) {
                             e.settle(args[i]);
                         }

@@ -345,6 +345,27 @@ private slots:
         fml_ctx_release(ctx);
     }
 
+    // A native IF registered after a run takes its operands as series, chains included.
+    void nativeIfAfterBuiltinIf() {
+        ChartVm vm;
+        auto first = [](void*, fml_call* call) {
+            int n = fml_argument_length(call->argument[1]);
+            const float* x = fml_argument_data_number(call->argument[1]);
+            std::vector<float> in(x, x + n);
+            std::copy(in.begin(), in.end(), fml_argument_data(call->result, n));
+            return 1;
+        };
+        int ctx = fml_ctx_create(vm.vm);
+        push(ctx, "#0 C #1 + C @IF", "R");
+        Series s = barsOf(600, false);
+        QVERIFY(vm.run(ctx, s));
+        QCOMPARE(testbars::read(ctx, "R", 600)[5], s.bars[5].close);
+        QVERIFY(fml_vm_reg_fn(vm.vm, nullptr, "IF", first, 3));
+        QVERIFY2(vm.run(ctx, s), fml_ctx_last_error(ctx));
+        QCOMPARE(testbars::read(ctx, "R", 600)[5], s.bars[5].close + 1);
+        fml_ctx_release(ctx);
+    }
+
     // A period given as a series goes through the general paths and keeps their results.
     void periodAsSeries() {
         ChartVm vm;
