@@ -1,0 +1,413 @@
+// Loaded into the real terminal (LD_PRELOAD) by tst_quote_view_e2e: drives it as a user would,
+// through its QML object tree and key events delivered through the window system interface,
+// and prints one line per step ("probe: ok …", "probe: FAIL …") and "probe: done" at the end.
+// Every wait is a condition polled on the event loop with a deadline, never a fixed delay.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QLoggingCategory>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTimer>
+#include <QVariant>
+#include <QtTest/QTest>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+Q_LOGGING_CATEGORY(probeTiming, "vq.timing")
+
+namespace {
+
+void say(const QString& line) {
+    std::fprintf(stderr, "probe: %s\n", qPrintable(line));
+    std::fflush(stderr);
+}
+
+QVariant route(std::initializer_list<std::pair<const QString, QVariant>> keys) {
+    return QVariant(QVariantMap(keys));
+}
+
+QObject* findIn(QObject* root, const QString& name) {
+    if (!root)
+        return nullptr;
+    if (root->objectName() == name)
+        return root;
+    if (auto* item = qobject_cast<QQuickItem*>(root)) {
+        for (QQuickItem* child : item->childItems())
+            if (QObject* found = findIn(child, name))
+                return found;
+    }
+    for (QObject* child : root->children())
+        if (QObject* found = findIn(child, name))
+            return found;
+    return nullptr;
+}
+
+// The first visible window holding an object of that name, and the object.
+QObject* findObject(const QString& name, QQuickWindow** window = nullptr) {
+    for (QWindow* w : QGuiApplication::topLevelWindows()) {
+        auto* qw = qobject_cast<QQuickWindow*>(w);
+        if (!qw || !qw->isVisible())
+            continue;
+        if (QObject* found = findIn(qw->contentItem(), name)) {
+            if (window)
+                *window = qw;
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+int callInt(QObject* o, const char* method) {
+    int result = 0;
+    if (o)
+        QMetaObject::invokeMethod(o, method, Q_RETURN_ARG(int, result));
+    return result;
+}
+
+// One step: a condition polled until it holds or the deadline passes.
+struct Step {
+    QString what;
+    std::function<void()> act;   // run once when the step starts
+    std::function<bool()> done;  // polled
+    int timeoutMs;
+};
+
+class Probe : public QObject {
+public:
+    Probe() {
+        build();
+        connect(&timer_, &QTimer::timeout, this, &Probe::poll);
+        timer_.start(10);
+    }
+
+private:
+    // The quote view of the current tab (the home tab holds one of its own).
+    QObject* view() const {
+        QObject* tabs = findObject(QStringLiteral("tabArea"));
+        QObject* item = tabs ? tabs->property("currentItem").value<QObject*>() : nullptr;
+        return item && item->objectName() == QLatin1String("mqView") &&
+                       item->property("code").toString() == QLatin1String("600000")
+                   ? item
+                   : nullptr;
+    }
+    int tabCount() const {
+        QObject* tabs = findObject(QStringLiteral("tabArea"));
+        return tabs ? tabs->property("count").toInt() : 0;
+    }
+    QObject* mainChart() const {
+        QObject* v = view();
+        QObject* stack = v ? findIn(v, QStringLiteral("chartStack")) : nullptr;
+        return stack ? stack->property("mainQChart").value<QObject*>() : nullptr;
+    }
+    bool chartHasBars(const char* lineType, int cycle) const {
+        QObject* v = view();
+        QObject* c = mainChart();
+        if (!v || !c)
+            return false;
+        QString line;
+        QMetaObject::invokeMethod(c, "getLineType", Q_RETURN_ARG(QString, line));
+        return line == QLatin1String(lineType) && callInt(c, "getCycle") == cycle &&
+               callInt(c, "getFirstKLineSize") > 0;
+    }
+    void key(int k, const QString& text = QString()) {
+        QQuickWindow* w = mainWindow();
+        if (w)
+            QTest::keyClick(w, Qt::Key(k), Qt::NoModifier);
+        Q_UNUSED(text);
+    }
+    QQuickWindow* mainWindow() const {
+        for (QWindow* w : QGuiApplication::topLevelWindows()) {
+            auto* qw = qobject_cast<QQuickWindow*>(w);
+            if (qw && qw->isVisible() && !findIn(qw->contentItem(), QStringLiteral("userField")) &&
+                findIn(qw->contentItem(), QStringLiteral("tabArea")))
+                return qw;
+        }
+        return nullptr;
+    }
+    // The next frame of the main window after `since` started, then the timing line.
+    void timeFirstFrame(const QString& label) {
+        QQuickWindow* w = mainWindow();
+        painted_ = false;
+        if (!w)
+            return;
+        auto conn = std::make_shared<QMetaObject::Connection>();
+        *conn = connect(w, &QQuickWindow::frameSwapped, this, [this, label, conn] {
+            disconnect(*conn);
+            qCInfo(probeTiming).noquote() << label << since_.elapsed() << "ms";
+            say(QStringLiteral("timing %1 %2 ms").arg(label).arg(since_.elapsed()));
+            painted_ = true;
+        });
+        w->update();
+    }
+
+    void build() {
+        steps_.push_back({"login window", nullptr,
+                          [] { return findObject(QStringLiteral("userField")) != nullptr; },
+                          30000});
+        steps_.push_back(
+            {"log in as demo",
+             [] {
+                 QQuickWindow* w = nullptr;
+                 findObject(QStringLiteral("userField"), &w);
+                 findObject(QStringLiteral("userField"))->setProperty("text", "demo");
+                 findObject(QStringLiteral("passwordField"))->setProperty("text", "demo123");
+                 QMetaObject::invokeMethod(w, "login");
+             },
+             [this] { return mainWindow() != nullptr; }, 60000});
+        steps_.push_back({"security list arrived", nullptr,
+                          [this] {
+                              QQuickWindow* w = mainWindow();
+                              QQmlEngine* engine = w ? qmlEngine(w) : nullptr;
+                              return engine && dictionaryReady(engine);
+                          },
+                          30000});
+        steps_.push_back({"type 600000",
+                          [this] {
+                              mainWindow()->requestActivate();
+                              for (char c : QByteArray("600000"))
+                                  QTest::keyClick(mainWindow(), c);
+                          },
+                          [] {
+                              QObject* list = findObject(QStringLiteral("searchList"));
+                              return list && list->property("count").toInt() > 0;
+                          },
+                          10000});
+        steps_.push_back({"Enter opens the minute chart",
+                          [this] {
+                              since_.start();
+                              key(Qt::Key_Return);
+                          },
+                          [this] {
+                              if (!chartHasBars("mline", 32))
+                                  return false;
+                              if (!timing_) {
+                                  timing_ = true;
+                                  timeFirstFrame("600000+Enter → first painted minute chart");
+                              }
+                              return painted_;
+                          },
+                          20000});
+        steps_.push_back({"tab title is the security's name", nullptr,
+                          [this] {
+                              QObject* v = view();
+                              QObject* tabs = findObject(QStringLiteral("tabArea"));
+                              if (!v || !tabs)
+                                  return false;
+                              const QString name = v->property("name").toString();
+                              QVariant title;
+                              QMetaObject::invokeMethod(
+                                  tabs, "titleAt", Q_RETURN_ARG(QVariant, title),
+                                  Q_ARG(QVariant, tabs->property("currentIndex")));
+                              if (!name.isEmpty() && title.toString() == name) {
+                                  say(QStringLiteral("ok tab title %1").arg(name));
+                                  return true;
+                              }
+                              return false;
+                          },
+                          5000});
+        steps_.push_back({"Enter switches to the daily K-line",
+                          [this] {
+                              timing_ = false;
+                              since_.start();
+                              key(Qt::Key_Return);
+                          },
+                          [this] {
+                              if (!chartHasBars("kline", 33))
+                                  return false;
+                              if (!timing_) {
+                                  timing_ = true;
+                                  timeFirstFrame("600000 minute chart → daily K-line");
+                              }
+                              return painted_;
+                          },
+                          20000});
+        steps_.push_back({"F8 steps to the 1-minute cycle", [this] { key(Qt::Key_F8); },
+                          [this] { return chartHasBars("kline", 34); }, 20000});
+        if (!shots_.isEmpty())
+            tour();
+        steps_.push_back({"Esc closes the tab",
+                          [this] {
+                              tabsBeforeEsc_ = tabCount();
+                              key(Qt::Key_Escape);
+                          },
+                          [this] { return view() == nullptr && tabCount() == tabsBeforeEsc_ - 1; },
+                          10000});
+    }
+
+    // The keyboard search reads the local dictionary, which is filled once the quote engine
+    // has sent its code list.
+    static bool dictionaryReady(QQmlEngine* engine) {
+        const QString connection = QStringLiteral("quote_view_probe");
+        bool found = false;
+        {
+            QSqlDatabase db =
+                QSqlDatabase::contains(connection)
+                    ? QSqlDatabase::database(connection)
+                    : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+            db.setDatabaseName(engine->offlineStorageDatabaseFilePath(QStringLiteral("kvst")) +
+                               QStringLiteral(".sqlite"));
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+            if (db.open()) {
+                QSqlQuery q(db);
+                found = q.exec(QStringLiteral("SELECT count(*) FROM StockDictionary WHERE "
+                                              "code = '600000' AND market = 1")) &&
+                        q.next() && q.value(0).toInt() > 0;
+                db.close();
+            }
+        }
+        return found;
+    }
+
+    // With VQ_PROBE_SHOTS naming a folder, the probe also walks through the other views of the
+    // quote view and leaves a picture of each step there, for looking at.
+    void tour() {
+        steps_.push_back({"weekly K-line with an overlay",
+                          [this] {
+                              QMetaObject::invokeMethod(
+                                  view(), "updateQuery",
+                                  Q_ARG(QVariant, route({{"chart", "kline"}, {"cycle", 39}})));
+                          },
+                          [this] {
+                              if (!chartHasBars("kline", 39))
+                                  return false;
+                              if (callInt(mainChart(), "getKLineCount") < 2 && !overlayAsked_) {
+                                  overlayAsked_ = true;
+                                  QMetaObject::invokeMethod(
+                                      view(), "addSuperChart", Q_ARG(QVariant, "600004"),
+                                      Q_ARG(QVariant, 1), Q_ARG(QVariant, "kline"));
+                              }
+                              return callInt(mainChart(), "getKLineCount") > 1;
+                          },
+                          20000});
+        steps_.push_back(
+            {"crosshair on the daily K-line",
+             [this] {
+                 QMetaObject::invokeMethod(view(), "clearOverlays");
+                 QMetaObject::invokeMethod(
+                     view(), "updateQuery",
+                     Q_ARG(QVariant, route({{"chart", "kline"}, {"cycle", 33}})));
+             },
+             [this] {
+                 if (!chartHasBars("kline", 33))
+                     return false;
+                 QQuickWindow* w = mainWindow();
+                 QObject* c = mainChart();
+                 auto* item = qobject_cast<QQuickItem*>(c);
+                 const QPointF p =
+                     item->mapToScene(QPointF(item->width() * 0.6, item->height() * 0.4));
+                 QTest::mouseMove(w, p.toPoint());
+                 QTest::mouseDClick(w, Qt::LeftButton, Qt::NoModifier,
+                                    QPoint(int(p.x()), int(item->mapToScene({0, 25}).y())));
+                 return true;
+             },
+             20000});
+        steps_.push_back(
+            {"cycle resonance",
+             [this] {
+                 QMetaObject::invokeMethod(view(), "updateQuery",
+                                           Q_ARG(QVariant, route({{"chart", "cycel"}})));
+             },
+             [this] {
+                 QObject* grid = view() ? findIn(view(), QStringLiteral("resonanceGrid")) : nullptr;
+                 if (!grid)
+                     return false;
+                 QObject* last = findIn(grid, QStringLiteral("resonancePanel_8"));
+                 QObject* chart = last ? findIn(last, QStringLiteral("panelMainChart")) : nullptr;
+                 return chart && callInt(chart, "getFirstKLineSize") > 0;
+             },
+             20000});
+        steps_.push_back({"F1 minute trades", [this] { key(Qt::Key_F1); },
+                          [this] {
+                              QObject* list = view()
+                                                  ? findIn(view(), QStringLiteral("minuteListView"))
+                                                  : nullptr;
+                              return list && list->property("count").toInt() > 0;
+                          },
+                          20000});
+        steps_.push_back({"F10 research page", [this] { key(Qt::Key_F10); },
+                          [this] {
+                              QObject* web =
+                                  view() ? findIn(view(), QStringLiteral("researchWeb")) : nullptr;
+                              return web && web->property("url").toString().contains("600000") &&
+                                     !web->property("loading").toBool();
+                          },
+                          20000});
+        steps_.push_back({"back to the minute chart", [this] { key(Qt::Key_F5); },
+                          [this] { return chartHasBars("mline", 32); }, 20000});
+    }
+
+    void shoot(const QString& what) {
+        QQuickWindow* w = mainWindow();
+        if (shots_.isEmpty() || !w)
+            return;
+        QString name = what;
+        name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("_"));
+        w->grabWindow().save(QStringLiteral("%1/%2_%3.png")
+                                 .arg(shots_)
+                                 .arg(index_, 2, 10, QLatin1Char('0'))
+                                 .arg(name));
+    }
+
+    void poll() {
+        if (index_ >= steps_.size()) {
+            timer_.stop();
+            say(QStringLiteral("done"));
+            QCoreApplication::exit(0);
+            return;
+        }
+        Step& s = steps_[index_];
+        if (!started_) {
+            started_ = true;
+            stepClock_.start();
+            if (s.act)
+                s.act();
+        }
+        if (s.done()) {
+            say(QStringLiteral("ok %1 (%2 ms)").arg(s.what).arg(stepClock_.elapsed()));
+            shoot(s.what);
+            ++index_;
+            started_ = false;
+            return;
+        }
+        if (stepClock_.elapsed() > s.timeoutMs) {
+            timer_.stop();
+            say(QStringLiteral("FAIL %1").arg(s.what));
+            QCoreApplication::exit(3);
+        }
+    }
+
+    std::vector<Step> steps_;
+    size_t index_ = 0;
+    bool started_ = false;
+    bool timing_ = false;
+    bool painted_ = false;
+    int tabsBeforeEsc_ = 0;
+    bool overlayAsked_ = false;
+    QString shots_ = qEnvironmentVariable("VQ_PROBE_SHOTS");
+    QElapsedTimer since_;
+    QElapsedTimer stepClock_;
+    QTimer timer_;
+};
+
+void startProbe() {
+    // Only the terminal itself is driven, never a helper process it starts (they would
+    // inherit the preload otherwise).
+    qunsetenv("LD_PRELOAD");
+    if (QCoreApplication::applicationName() != QLatin1String("VeltoQuorin"))
+        return;
+    // Created once the application object exists; lives as long as it.
+    new Probe();
+}
+
+}  // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(startProbe)
