@@ -236,10 +236,24 @@ FocusScope {
     function refreshSide() {
         var main = stack.mainQChart;
         pricePanel.refresh(main);
-        if (chart !== "detail")
-            minuteList.refresh(main);
-        else
+        minuteList.refresh(main);
+        if (chart === "detail")
             detailList.refresh(main);
+    }
+
+    // The snapshot names the security's type too; a security the dictionary did not know yet
+    // (the code list arrives after the first view opened) gets its panels and buttons right.
+    Connections {
+        target: model
+        function onCodeInfoChanged() {
+            if (model.code !== view.code || model.market !== view.market || model.type === view.type)
+                return;
+            view.type = model.type;
+            view.query_map_.type = model.type;
+            pricePanel.isIndex = view.isIndex;
+            if (view.isIndex)
+                view.fetchBreadth();
+        }
     }
 
     function onMainData() {
@@ -575,6 +589,7 @@ FocusScope {
             anchors.fill: parent
             visible: false
             minuteCaption: "分时成交明细"
+            columns: 4
         }
         Loader {
             id: resonance

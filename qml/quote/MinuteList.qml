@@ -7,6 +7,7 @@ Rectangle {
     id: list
     property var rows: []
     property int maxRows: 0     // 0: every minute of the day
+    property int columns: 1     // rows fill the columns top to bottom, left to right
     property string minuteCaption: "分时成交"
     property string caption: minuteCaption
 
@@ -36,7 +37,10 @@ Rectangle {
         var follow = rows.length === 0 || view.atYEnd;
         rows = out;
         if (follow)
-            Qt.callLater(view.positionViewAtEnd);
+            Qt.callLater(function() {
+                view.forceLayout();
+                view.positionViewAtEnd();
+            });
     }
 
     Text {
@@ -49,7 +53,7 @@ Rectangle {
         font.family: Theme.fontFamily
         font.pixelSize: Theme.fontNormal
     }
-    ListView {
+    GridView {
         id: view
         objectName: "minuteListView"
         anchors.top: title.bottom
@@ -57,13 +61,18 @@ Rectangle {
         anchors.right: parent.right
         anchors.bottom: parent.bottom
         clip: true
+        flow: list.columns > 1 ? GridView.FlowTopToBottom : GridView.FlowLeftToRight
+        cellWidth: Math.floor(width / list.columns)
+        cellHeight: 20
+        boundsBehavior: Flickable.StopAtBounds
         model: list.rows
         delegate: Item {
-            width: view.width
+            width: view.cellWidth
             height: 20
             Text { x: 10; text: modelData.t; color: Theme.textDim; font.family: Theme.fontFamily; font.pixelSize: Theme.fontSmall; anchors.verticalCenter: parent.verticalCenter }
-            Text { x: parent.width * 0.38; text: modelData.p; color: modelData.c; font.family: Theme.fontFamily; font.pixelSize: Theme.fontSmall; anchors.verticalCenter: parent.verticalCenter }
+            Text { anchors.right: parent.right; anchors.rightMargin: parent.width * 0.36; text: modelData.p; color: modelData.c; font.family: Theme.fontFamily; font.pixelSize: Theme.fontSmall; anchors.verticalCenter: parent.verticalCenter }
             Text { anchors.right: parent.right; anchors.rightMargin: 12; text: modelData.v; color: Theme.highlight; font.family: Theme.fontFamily; font.pixelSize: Theme.fontSmall; anchors.verticalCenter: parent.verticalCenter }
+            Rectangle { visible: list.columns > 1; anchors.right: parent.right; width: 1; height: parent.height; color: Theme.border }
         }
     }
 }

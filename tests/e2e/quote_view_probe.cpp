@@ -7,10 +7,12 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLoggingCategory>
+#include <QPixmap>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTimer>
@@ -151,7 +153,12 @@ private:
 
     void build() {
         steps_.push_back({"login window", nullptr,
-                          [] { return findObject(QStringLiteral("userField")) != nullptr; },
+                          [] {
+                              // Ready once the server's address document has arrived.
+                              QQuickWindow* w = nullptr;
+                              return findObject(QStringLiteral("userField"), &w) &&
+                                     w->property("state_").toString() == QLatin1String("ready");
+                          },
                           30000});
         steps_.push_back(
             {"log in as demo",
@@ -337,8 +344,11 @@ private:
                           [this] {
                               QObject* web =
                                   view() ? findIn(view(), QStringLiteral("researchWeb")) : nullptr;
+                              QObject* price =
+                                  view() ? findIn(view(), QStringLiteral("priceLast")) : nullptr;
                               return web && web->property("url").toString().contains("600000") &&
-                                     !web->property("loading").toBool();
+                                     web->property("loadProgress").toInt() == 100 && price &&
+                                     price->property("text").toString() != QLatin1String("-");
                           },
                           20000});
         steps_.push_back({"back to the minute chart", [this] { key(Qt::Key_F5); },
@@ -351,10 +361,13 @@ private:
             return;
         QString name = what;
         name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("_"));
-        w->grabWindow().save(QStringLiteral("%1/%2_%3.png")
-                                 .arg(shots_)
-                                 .arg(index_, 2, 10, QLatin1Char('0'))
-                                 .arg(name));
+        // What the screen shows (web pages included), as a user would see it.
+        if (!w->isExposed() || !w->screen())
+            return;
+        w->screen()->grabWindow(0).save(QStringLiteral("%1/%2_%3.png")
+                                            .arg(shots_)
+                                            .arg(index_, 2, 10, QLatin1Char('0'))
+                                            .arg(name));
     }
 
     void poll() {

@@ -35,8 +35,6 @@ void TestQuoteViewE2E::loginSearchAndCharts() {
     env.insert("VELTOQUORIN_CONTROL_URL", QString::fromUtf8(server.controlUrl()));
     env.insert("TZ", "Asia/Shanghai");
     env.insert("QT_LOGGING_RULES", "vq.timing.info=true");
-    // Xvfb offers only a software OpenGL; the software scene graph draws faster there.
-    env.insert("QT_QUICK_BACKEND", "software");
     env.insert("LD_PRELOAD", QStringLiteral(VQ_PROBE_PATH));
 
     QProcess terminal;
