@@ -231,6 +231,9 @@ Item {
             view.setQuery({ "code": "600000", "market": 1, "chart": "kline", "cycle": 33 });
             waitBars("kline", 33);
             var c = mainChart();
+            // The split view places a new chart on its next polish.
+            tryVerify(function() { return c.width > 200 && c.getPointX(1) > c.getPointX(0); }, 5000);
+            waitForRendering(c, 5000);
             var step = c.getPointX(1) - c.getPointX(0);
             var x0 = c.getPointX(40), y0 = 60;
             mousePress(c, x0, y0);
