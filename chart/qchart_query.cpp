@@ -152,8 +152,12 @@ QList<int> QChart::getTimeBarTime(int n) const {
         return times;
     }
     if (getMainName() == QLatin1String("MLINE")) {
-        // The hour marks of a trading day from its first minute, the midday break left out.
-        const int t0 = int(getPosTime(0));
+        // The hour marks of a trading day from its open, the midday break left out. Minute bars
+        // are stamped with the minute they close (09:31 for the first), so the open is the
+        // first bar's time taken down to its half hour; Beijing's offset from UTC is a whole
+        // number of half hours, so this works on the UTC seconds.
+        int t0 = int(getPosTime(0));
+        t0 -= t0 % 1800;
         for (int offset : {0, 3600, 7200, 12600, 16200, 19800}) {
             times.append(t0 + offset);
         }

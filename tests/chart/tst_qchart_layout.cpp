@@ -396,6 +396,38 @@ private slots:
         QCOMPARE(chart->getPosTime(-5), uint(fixture::kDay0));
         QCOMPARE(chart->getPosTime(500), uint(fixture::kDay0 + 99 * fixture::kDay));
     }
+
+    void minuteTimeBarFromTheOpen_data() {
+        QTest::addColumn<int>("firstMinute");  // seconds after 09:30 Beijing of the first bar
+        QTest::newRow("bars stamped by their close") << 60;
+        QTest::newRow("bars stamped by their start") << 0;
+    }
+    void minuteTimeBarFromTheOpen() {
+        // The hour marks of a minute chart are 09:30, 10:30, 11:30, 13:00, 14:00 and 15:00
+        // whichever end of the minute the bars carry.
+        QFETCH(int, firstMinute);
+        const int64_t open = fixture::kDay0 + 90 * 60;  // 09:30 Beijing is 01:30 UTC
+        std::vector<QuoteMinPoint> points(240);
+        for (size_t k = 0; k < points.size(); ++k) {
+            points[k].time = open + firstMinute + int64_t(k) * 60;
+            points[k].price = 10.0f;
+            points[k].avg_price = 10.0f;
+        }
+        QuoteMinPoints block{};
+        block.pre_close = 10.0f;
+        block.count = uint32_t(points.size());
+        block.points = points.data();
+        auto chart = fixture::makeChart();
+        chart->appendFormula(0, "MLINE", "MSCALES", "MCROSSHAIR");
+        chart->setkShowNumber(242);  // one trading day, as the minute views show it
+        chart->onUpdateMinute(&block, 0);
+        const QList<int> times = chart->getTimeBarTime(5);
+        QCOMPARE(times.size(), 6);
+        const QVector<int> offsets{0, 3600, 7200, 12600, 16200, 19800};
+        for (int i = 0; i < offsets.size(); ++i) {
+            QCOMPARE(times[i], int(open) + offsets[i]);
+        }
+    }
 };
 
 QTEST_MAIN(TestQChartLayout)
