@@ -250,7 +250,8 @@ FocusScope {
         if (same >= 0) {
             var list = entries.slice();
             list[same].route = route;
-            if (title)
+            // The home tab keeps its name whatever it shows.
+            if (title && !list[same].homeTag)
                 list[same].title = String(title);
             entries = list;
             tabModel.setProperty(same, "title", list[same].title);

@@ -332,11 +332,17 @@ Item {
             verify(area.onAddModel("B", host.probe + "#name=B", false));
             compare(area.count, 2);
             // Same URL without its query: the first tab again, told of the new query.
-            verify(area.onAddModel("首页", host.probe + "?code=2&market=2#name=home", false));
+            verify(area.onAddModel("上证指数", host.probe + "?code=2&market=2#name=home", false));
             compare(area.count, 2);
             compare(area.currentIndex, 0);
-            var updates = area.currentItem.updates;
+            compare(area.titleAt(0), "首页");
+            verify(area.onAddModel("B2", host.probe + "?code=3#name=B", false));
+            compare(area.count, 2);
+            compare(area.titleAt(1), "B2");
+            var updates = area.entries[0].item.updates;
             compare(updates[updates.length - 1].code, "2");
+            updates = area.currentItem.updates;
+            compare(updates[updates.length - 1].code, "3");
             compare(area.entries[0].route.query_map.code, "2");
         }
 
