@@ -335,7 +335,24 @@ void TestMainWindowE2E::checkMenus(QQuickWindow* window) {
     screenshot(window, "menu");
     QMetaObject::invokeMethod(menu, "close");
     QTRY_VERIFY(!menu->property("opened").toBool());
-    QMetaObject::invokeMethod(findInWindow(window, "tabArea"), "focusCurrent");
+    QObject* tabArea = findInWindow(window, "tabArea");
+    QMetaObject::invokeMethod(tabArea, "focusCurrent");
+
+    // A quick-bar item opens its route under its name (a tab when its view is in the build).
+    auto* quick = qobject_cast<QQuickItem*>(findInWindow(window, "quickItem_1"));
+    QVERIFY(quick);
+    const int before = tabArea->property("count").toInt();
+    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centreOf(quick));
+    if (QFile::exists(QStringLiteral(":/qml/QRankingView.qml"))) {
+        QTRY_COMPARE(tabArea->property("count").toInt(), before + 1);
+        QVariant title;
+        QMetaObject::invokeMethod(tabArea, "titleAt", Q_RETURN_ARG(QVariant, title),
+                                  Q_ARG(QVariant, before));
+        QCOMPARE(title.toString(), QStringLiteral("沪深A股"));
+        screenshot(window, "quick_bar_ranking");
+        QMetaObject::invokeMethod(tabArea, "closeTab", Q_ARG(QVariant, before));
+        QCOMPARE(tabArea->property("count").toInt(), before);
+    }
 }
 
 void TestMainWindowE2E::checkSearch(QQuickWindow* window) {
