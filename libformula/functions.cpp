@@ -129,6 +129,43 @@ inline double same(float v) {
 inline double square(float v) {
     return double(v) * double(v);
 }
+// MA(X,N) over a series without missing values: slidingSums with the means formed, scaled and
+// converted two lanes at a time where SSE2 is there; lane by lane the same operations, so the
+// same values.
+void movingMean(const float* x, int n, int N, double inv, float* o) {
+    auto emit = [&](int i, double sum) { o[i] = float(sum * inv); };
+#if defined(__SSE2__)
+    if (n >= N + 4) {
+        double s = 0;
+        for (int i = 0; i < N; ++i) {
+            s += double(x[i]);
+        }
+        emit(N - 1, s);
+        const __m128d scale = _mm_set1_pd(inv);
+        int i = N;
+        for (; i + 4 <= n; i += 4) {
+            __m128 in = _mm_loadu_ps(x + i), out = _mm_loadu_ps(x + i - N);
+            __m128d d01 = _mm_sub_pd(_mm_cvtps_pd(in), _mm_cvtps_pd(out));
+            __m128d d23 = _mm_sub_pd(_mm_cvtps_pd(_mm_movehl_ps(in, in)),
+                                     _mm_cvtps_pd(_mm_movehl_ps(out, out)));
+            double d0 = _mm_cvtsd_f64(d01), d1 = _mm_cvtsd_f64(_mm_unpackhi_pd(d01, d01));
+            double d2 = _mm_cvtsd_f64(d23), d3 = _mm_cvtsd_f64(_mm_unpackhi_pd(d23, d23));
+            double p1 = d0 + d1, p2 = p1 + d2, p3 = p2 + d3;
+            __m128d s01 = _mm_set_pd(s + p1, s + d0), s23 = _mm_set_pd(s + p3, s + p2);
+            _mm_storeu_ps(o + i, _mm_movelh_ps(_mm_cvtpd_ps(_mm_mul_pd(s01, scale)),
+                                               _mm_cvtpd_ps(_mm_mul_pd(s23, scale))));
+            s += p3;
+        }
+        for (; i < n; ++i) {
+            s += same(x[i]) - same(x[i - N]);
+            emit(i, s);
+        }
+        return;
+    }
+#endif
+    slidingSums(x, n, N, same, emit);
+}
+
 bool fnMa(Eval& e, Value* a, Value& out) {
     if (!needNumbers(e, a, 2, "MA")) {
         return false;
@@ -144,7 +181,7 @@ bool fnMa(Eval& e, Value* a, Value& out) {
         } else if (!anyMissing(x, n)) {
             const double inv = 1.0 / N;
             std::fill(o, o + std::min(n, N - 1), kInv);
-            slidingSums(x, n, N, same, [&](int i, double sum) { o[i] = float(sum * inv); });
+            movingMean(x, n, N, inv, o);
         } else {
             double sum = 0;
             int bad = 0;
