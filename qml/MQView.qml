@@ -6,6 +6,7 @@ import HFileIO 1.0
 import MQModel 1.0
 import "common"
 import "quote"
+import "quote/panel"
 import "js/cycles.js" as Cycles
 import "js/formula_map.js" as FormulaMap
 import "js/superposition.js" as Overlays
@@ -583,13 +584,44 @@ FocusScope {
             height: visible ? 24 : 0
             onToggled: view.toggleSubIndicator(name)
         }
+        // The latest ticks (a stock's) beside the day's trades minute by minute.
+        Rectangle {
+            id: tickPane
+            objectName: "tickPane"
+            anchors.left: parent.left
+            anchors.top: parent.top
+            anchors.bottom: parent.bottom
+            width: view.isIndex ? 0 : Math.min(parent.width / 3, 420)
+            visible: detailList.visible && !view.isIndex
+            color: Theme.chartBackground
+            Text {
+                id: tickCaption
+                x: 10
+                height: 24
+                text: "分笔成交"
+                color: Theme.textDim
+                verticalAlignment: Text.AlignVCenter
+                font.family: Theme.fontFamily
+                font.pixelSize: Theme.fontNormal
+            }
+            TickList {
+                anchors.fill: parent
+                anchors.topMargin: 24
+                anchors.rightMargin: 1
+                ticks: quotePanel.detailModel
+            }
+            Rectangle { anchors.right: parent.right; width: 1; height: parent.height; color: Theme.border }
+        }
         MinuteList {
             id: detailList
             objectName: "detailList"
-            anchors.fill: parent
+            anchors.left: tickPane.right
+            anchors.right: parent.right
+            anchors.top: parent.top
+            anchors.bottom: parent.bottom
             visible: false
             minuteCaption: "分时成交明细"
-            columns: 4
+            columns: view.isIndex ? 4 : 3
         }
         Loader {
             id: resonance
@@ -627,8 +659,9 @@ FocusScope {
         PricePanel {
             id: pricePanel
             width: parent.width
+            visible: view.isIndex
         }
-        Rectangle { width: parent.width; height: 1; color: Theme.border }
+        Rectangle { width: parent.width; height: 1; color: Theme.border; visible: view.isIndex }
         IndexBreadth {
             id: breadth
             width: parent.width
@@ -638,8 +671,20 @@ FocusScope {
             id: minuteList
             objectName: "sideMinuteList"
             width: parent.width
+            visible: view.isIndex
             height: side.height - pricePanel.height - 1 - (breadth.visible ? breadth.height : 0)
             maxRows: 120
+        }
+        // A stock's panel: header, order book, quote information and the latest ticks.
+        QuotePanel {
+            id: quotePanel
+            width: parent.width
+            height: side.height
+            visible: !view.isIndex
+            mqModel: model
+            code: view.code
+            market: view.market
+            onShowAllTicks: view.updateQuery({ "chart": "detail" })
         }
     }
 

@@ -334,23 +334,24 @@ private:
              20000});
         steps_.push_back({"F1 minute trades", [this] { key(Qt::Key_F1); },
                           [this] {
-                              QObject* list = view()
-                                                  ? findIn(view(), QStringLiteral("minuteListView"))
-                                                  : nullptr;
+                              QObject* pane =
+                                  view() ? findIn(view(), QStringLiteral("detailList")) : nullptr;
+                              QObject* list =
+                                  pane ? findIn(pane, QStringLiteral("minuteListView")) : nullptr;
                               return list && list->property("count").toInt() > 0;
                           },
                           20000});
-        steps_.push_back({"F10 research page", [this] { key(Qt::Key_F10); },
-                          [this] {
-                              QObject* web =
-                                  view() ? findIn(view(), QStringLiteral("researchWeb")) : nullptr;
-                              QObject* price =
-                                  view() ? findIn(view(), QStringLiteral("priceLast")) : nullptr;
-                              return web && web->property("url").toString().contains("600000") &&
-                                     web->property("loadProgress").toInt() == 100 && price &&
-                                     price->property("text").toString() != QLatin1String("-");
-                          },
-                          20000});
+        steps_.push_back(
+            {"F10 research page", [this] { key(Qt::Key_F10); },
+             [this] {
+                 QObject* web = view() ? findIn(view(), QStringLiteral("researchWeb")) : nullptr;
+                 QObject* price = view() ? findIn(view(), QStringLiteral("priceLast")) : nullptr;
+                 return web && web->property("url").toString().contains("600000") &&
+                        web->property("title").toString().contains(QStringLiteral("个股资料")) &&
+                        web->property("loadProgress").toInt() == 100 && price &&
+                        price->property("text").toString() != QLatin1String("-");
+             },
+             20000});
         steps_.push_back({"back to the minute chart", [this] { key(Qt::Key_F5); },
                           [this] { return chartHasBars("mline", 32); }, 20000});
     }
