@@ -25,6 +25,7 @@ QChart::QChart(QQuickItem* parent)
     processer_ = new QDividendProcesser(this);
     connect(processer_, &QDividendProcesser::processerQuoteKPoint, this,
             &QChart::onProcesserQuoteKPoint);
+    initPaintBoard();
 }
 
 QChart::~QChart() {

@@ -31,6 +31,7 @@ class TitleView;
 }  // namespace chart
 
 class QDividendProcesser;
+class CPaintBoard;
 
 class QChart : public QQuickPaintedItem {
     Q_OBJECT
@@ -138,6 +139,20 @@ public:
     // The statistics document of bars anStart .. anEnd; empty when there is nothing to measure.
     QJsonObject intervalStatistics(int anStart, int anEnd) const;
 
+    // ---- drawing board (qchart_paint_board.cpp) ----
+    Q_INVOKABLE void setPaintBoardQChart(QString className);
+    Q_INVOKABLE bool onLButtonDown(uint nFlags, int x, int y);
+    Q_INVOKABLE bool onLButtonUp(uint nFlags, int x, int y);
+    Q_INVOKABLE bool onLButtonLeave(uint nFlags, int x, int y);
+    Q_INVOKABLE bool onRButtonDown(uint nFlags, int x, int y);
+    Q_INVOKABLE bool onMousePaintBoard(uint type, int x, int y);
+    Q_INVOKABLE void setStyleCommand(int a_index, int c);
+    Q_INVOKABLE void setPaintBoardEditText(uint editP, QString text, QString color, QString font);
+    Q_INVOKABLE void setPaintBoardActive(bool b);
+    Q_INVOKABLE void parsePaintData(QString code, int market, int cycle);
+    Q_INVOKABLE bool savePaintData(QString code, int market, int cycle);
+    CPaintBoard* paintBoard() const { return paintBoard_; }
+
     void paint(QPainter* painter) override;
 
 public slots:
@@ -164,6 +179,9 @@ signals:
     void clicked(QChart* src);
     void showIntervalStatistics(QJsonObject json);
     void loadMoreKLine();
+    void showPaintBoardMenu(QObject* self, QString type, int x, int y);
+    void showTextDlg(QObject* self, QVariant editP, QVariant text, QVariant color,
+                     QVariant font_str);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -209,6 +227,10 @@ private:
     void paintInterval(QPainter* painter, const CTXData& main) const;
     // Drawing-tool layer; draws nothing until a drawing board is attached.
     void paintDrawingTools(QPainter* painter, const CTXData& main);
+    void initPaintBoard();
+    // Restores the drawings of series 0's security and cycle after a K-line block.
+    void loadDrawingsOfSeries0();
+    CPaintBoard* paintBoard_ = nullptr;
 
     formula::FormulaService* registry_;
     int vm_ = 0;

@@ -119,7 +119,7 @@ void QChart::onUpdateKLine(QuoteKPoints* k, int index) {
     }
     onSyncUpdateKLine(k, index);
     if (index == 0) {
-        // Drawing tools of the security are restored here once a drawing board is attached.
+        loadDrawingsOfSeries0();
         emit syncUpdateKLine(k, 0);
         emit dataUpdate();
         emit syncUpdateKData();
@@ -189,6 +189,7 @@ void QChart::onProcesserQuoteKPoint(QuoteCodeInfo* codeInfo, QuoteKPoint* kpoint
     block.count = uint32_t(length);
     block.points = kpoint;
     onSyncUpdateKLine(&block, 0);
+    loadDrawingsOfSeries0();
     emit syncUpdateKLine(&block, 0);
     emit dataUpdate();
     emit syncUpdateKData();

@@ -72,10 +72,3 @@ void QChart::paintInterval(QPainter* painter, const CTXData& main) const {
     }
     painter->restore();
 }
-
-void QChart::paintDrawingTools(QPainter* painter, const CTXData& main) {
-    // Line studies are painted here, clipped to the plot, once a drawing board is attached to
-    // the chart; the chart itself owns no tools.
-    Q_UNUSED(painter);
-    Q_UNUSED(main);
-}
