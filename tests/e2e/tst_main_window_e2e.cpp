@@ -133,6 +133,7 @@ private:
     quint16 quotePort_ = 0;
     bool mainWindowDriven_ = false;
     bool endedByTimeout_ = false;
+    bool expectWatchlistEmpty_ = false;
 };
 
 void TestMainWindowE2E::initTestCase() {
@@ -242,6 +243,16 @@ void TestMainWindowE2E::loginThenMainWindow() {
     runMainPhase(*app_, bridge::dataFolder());
     QVERIFY(mainWindowDriven_);
     QVERIFY2(!endedByTimeout_, "the main window did not close");
+    if (expectWatchlistEmpty_) {
+        const QString userId = bridge::variantText(
+            bridge::lookupPath(bridge::loginDocument(), QStringLiteral("user.id")));
+        const QByteArray watchlist =
+            httpGet(QStringLiteral("http://127.0.0.1:%1/mystock?user_id=%2&cmd=get")
+                        .arg(httpPort_)
+                        .arg(userId));
+        QVERIFY2(watchlist.contains("\"0000\"") && !watchlist.contains("\"600000\""),
+                 watchlist.constData());
+    }
 }
 
 void TestMainWindowE2E::driveMainWindow() {
@@ -470,6 +481,14 @@ void TestMainWindowE2E::checkSubWindow(QQuickWindow* window) {
 
 // The close button asks first; "退出" then closes the window, which sends what is queued.
 void TestMainWindowE2E::quitThroughConfirmation(QQuickWindow* window) {
+    // A watchlist command queued after the last tick goes out as the window closes.
+    auto* timer = window->property("syncTimer").value<QObject*>();
+    QVERIFY(timer);
+    QMetaObject::invokeMethod(timer, "stop");
+    QMetaObject::invokeMethod(window, "toggleWatchlist", Q_ARG(QVariant, "600000"),
+                              Q_ARG(QVariant, 1), Q_ARG(QVariant, false));
+    expectWatchlistEmpty_ = true;
+
     auto* close = qobject_cast<QQuickItem*>(findInWindow(window, "closeButton"));
     QVERIFY(close);
     QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centreOf(close));
