@@ -17,6 +17,7 @@
 #include "quote/detailed_model.h"
 #include "quote/index_board_model.h"
 #include "quote/mq_model.h"
+#include "quote/multi_stock_model.h"
 #include "quote/price_model.h"
 #include "quote/server_state_model.h"
 #include "service/qbase_service.h"
@@ -59,6 +60,7 @@ void registerQmlTypes() {
     registerType<QTableModelProxy>("QTableModelProxy");
     registerType<QPageModelSorter>("QPageModelSorter");
     registerType<QFlowListView>("QFlowListView");
+    registerType<MultiStockModel>("MultiStockModel");
     registerType<FChart>("FChart");
     qmlRegisterUncreatableMetaObject(RegScaleslineStyle::staticMetaObject, "FChart", 1, 0,
                                      "RegScaleslineStyle", "RegScaleslineStyle holds names only");

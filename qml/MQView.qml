@@ -4,6 +4,7 @@ import QtQuick.Window 2.15
 import QBaseService 1.0
 import HFileIO 1.0
 import MQModel 1.0
+import MultiStockModel 1.0
 import "common"
 import "quote"
 import "quote/panel"
@@ -32,7 +33,6 @@ FocusScope {
     property var overlays: Overlays.emptyDocument()
     property var ring: []
     property string ringJson: ""
-    property var ringModel: null
     property var statsDialog: null
     property double requestStarted: 0
     property bool waitingFirstPaint: false
@@ -49,6 +49,11 @@ FocusScope {
     QBaseService { id: baseService }
     HFileIO { id: fileio }
     MQModel { id: model }
+    // The list the view was opened from, for the previous and next security.
+    MultiStockModel {
+        id: ringModel
+        onDataChange: view.ring = data
+    }
 
     Component.onCompleted: {
         layout = FormulaMap.load(fileio);
@@ -409,15 +414,6 @@ FocusScope {
         var ctx = Query.listContext(encoded);
         if (!ctx)
             return;
-        if (!ringModel) {
-            try {
-                ringModel = Qt.createQmlObject("import MultiStockModel 1.0; MultiStockModel {}", view, "ring");
-            } catch (e) {
-                console.warn("quote view: no list model for previous/next", e);
-                return;
-            }
-            ringModel.dataChange.connect(function(data) { ring = data; });
-        }
         ringModel.setCtx(JSON.stringify(ctx));
     }
 

@@ -282,5 +282,31 @@ Item {
             compare(stack.subQCharts[0].getShowCrosshairLine(), !before);
             compare(historySpy.count, 1);
         }
+    
+        // Opened from a list, the view steps through it with PageDown and PageUp, wrapping at
+        // both ends, and tells the tab which security it shows.
+        function test_9z_previousNext() {
+            var ctx = { "type_": 0, "peroid_": 30,
+                        "codes_": [{ "code": "600000", "market": 1 }, { "code": "600001", "market": 1 },
+                                   { "code": "600004", "market": 1 }] };
+            var tabs = [];
+            view.updateTabsUrl.connect(function(item, info) { tabs.push(info.code); });
+            view.setQuery({ "code": "600000", "market": 1, "chart": "kline", "cycle": 33,
+                            "json": encodeURIComponent(JSON.stringify(ctx)) });
+            tryVerify(function() { return view.ring.length === 3; }, 10000, "the list arrives");
+            var stack = Items.find(view, "chartStack");
+            stack.forceActiveFocus();
+            var seen = [];
+            for (var i = 0; i < 3; ++i) {
+                keyClick(Qt.Key_PageDown);
+                seen.push(view.code);
+            }
+            keyClick(Qt.Key_PageUp);
+            seen.push(view.code);
+            compare(seen, ["600001", "600004", "600000", "600004"]);
+            compare(tabs, seen);
+            waitBars("kline", 33);
+            compare(view.chart, "kline", "the chart kind stays");
+        }
     }
 }
