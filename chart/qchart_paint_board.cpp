@@ -7,6 +7,7 @@
 #include <QHoverEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QQuickWindow>
 
 #include <cstring>
 #include <memory>
@@ -136,16 +137,9 @@ void QChart::loadDrawingsOfSeries0() {
 }
 
 void QChart::paintDrawingTools(QPainter* painter, const CTXData& main) {
-    if (paintBoard_->tools().empty()) {
-        return;
-    }
-    // Drawings never leave the main pane.
-    painter->save();
-    painter->setClipRect(main.geo.fullRect);
-    painter->setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
-                            QPainter::SmoothPixmapTransform);
-    paintBoard_->paint(painter);
-    painter->restore();
+    Q_UNUSED(main);
+    const QQuickWindow* w = window();
+    paintBoard_->paintLayer(painter, w ? w->effectiveDevicePixelRatio() : 1.0);
 }
 
 void QChart::setPaintBoardQChart(QString className) {

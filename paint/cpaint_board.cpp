@@ -29,6 +29,7 @@ void CPaintBoard::setHost(std::unique_ptr<paint::PaintHost> host) {
 }
 
 void CPaintBoard::repaint() {
+    ++revision_;
     if (host_) {
         host_->requestRepaint();
     }
@@ -111,6 +112,7 @@ void CPaintBoard::setPaintBoardQChart(const QString& className) {
 }
 
 bool CPaintBoard::onLButtonDown(int x, int y) {
+    ++revision_;
     pointerX_ = x;
     pointerY_ = y;
     snap(x);
@@ -415,6 +417,49 @@ void CPaintBoard::paint(QPainter* painter) {
         t->draw();
         t->setPainter(nullptr);
     }
+}
+
+bool CPaintBoard::LayerKey::operator==(const LayerKey& o) const {
+    return rect == o.rect && barWidth == o.barWidth && barGap == o.barGap && max == o.max &&
+           min == o.min && begin == o.begin && end == o.end && bars == o.bars && count == o.count &&
+           first == o.first && last == o.last && revision == o.revision && ratio == o.ratio;
+}
+
+void CPaintBoard::paintLayer(QPainter* target, qreal devicePixelRatio) {
+    const PaneGeometry* g = host_ ? host_->mainGeometry() : nullptr;
+    if (!g || tools_.empty() || g->fullRect.isEmpty()) {
+        return;
+    }
+    const KSeries* bars = host_->bars();
+    LayerKey key;
+    key.rect = g->fullRect;
+    key.barWidth = g->barWidth;
+    key.barGap = g->barGap;
+    key.max = g->max;
+    key.min = g->min;
+    key.begin = host_->begin();
+    key.end = host_->end();
+    key.bars = bars;
+    key.count = bars ? bars->size() : 0;
+    key.first = key.count ? bars->front().time : 0;
+    key.last = key.count ? bars->back().time : 0;
+    key.revision = revision_;
+    key.ratio = devicePixelRatio > 0 ? devicePixelRatio : 1;
+    if (layer_.isNull() || !(key == layerKey_)) {
+        const QSize size = key.rect.size() * key.ratio;
+        if (layer_.size() != size) {
+            layer_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        }
+        layer_.setDevicePixelRatio(key.ratio);
+        layer_.fill(Qt::transparent);
+        QPainter p(&layer_);
+        p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                         QPainter::SmoothPixmapTransform);
+        p.translate(-key.rect.left(), -key.rect.top());
+        paint(&p);
+        layerKey_ = key;
+    }
+    target->drawImage(key.rect.topLeft(), layer_);
 }
 
 QByteArray CPaintBoard::document() const {

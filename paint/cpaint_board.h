@@ -6,6 +6,7 @@
 #include "paint/paint_host.h"
 #include "paint/tool_registry.h"
 
+#include <QImage>
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
@@ -48,7 +49,12 @@ public:
     // Removes every tool but the default one.
     void clear();
 
+    // Draws every tool with `painter`, in item coordinates.
     void paint(QPainter* painter);
+    // Draws the drawings onto the chart, cut to the main pane. They are rendered into an image
+    // of the pane only when the drawings, the bars, the window or the scale changed since the
+    // last call; every other repaint (a crosshair move) copies that image.
+    void paintLayer(QPainter* target, qreal devicePixelRatio);
 
     // A tool installed from outside (the chart's interval band); never destroyed by the board.
     void setDefaultTool(CPaintMethodBase* tool);
@@ -103,6 +109,27 @@ private:
     int cycle_ = 0;
     bool dirty_ = false;
     std::vector<QJsonObject> heldBack_;
+
+    // What the cached layer image was rendered from.
+    struct LayerKey {
+        QRect rect;
+        float barWidth = 0;
+        float barGap = 0;
+        float max = 0;
+        float min = 0;
+        int begin = 0;
+        int end = 0;
+        const void* bars = nullptr;
+        size_t count = 0;
+        uint32_t first = 0;
+        uint32_t last = 0;
+        quint64 revision = 0;
+        qreal ratio = 1;
+        bool operator==(const LayerKey& o) const;
+    };
+    quint64 revision_ = 1;  // bumped by every change of the drawings or their state
+    LayerKey layerKey_;
+    QImage layer_;
 };
 
 #endif

@@ -302,6 +302,7 @@ void CPaintMethodBase::syncPen() {
     pen.width = width;
     pen.style = style;
     pen.painter = painter;
+    pen.bounds = paneRect.isValid() ? QRectF(paneRect).adjusted(-8, -8, 8, 8) : QRectF();
 }
 
 void CPaintMethodBase::draw() {

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPen>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace paint {
@@ -33,11 +34,67 @@ void PaintPen::applyPen() const {
     painter->setBrush(Qt::NoBrush);
 }
 
+namespace {
+
+// Cuts the segment to the rectangle (Liang-Barsky); false when nothing of it is inside. Rays of
+// steep fans end far off the pane, and the rasterizer would walk all of that length.
+bool clipSegment(const QRectF& r, double& x1, double& y1, double& x2, double& y2) {
+    const double dx = x2 - x1;
+    const double dy = y2 - y1;
+    double t0 = 0;
+    double t1 = 1;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x1 - r.left(), r.right() - x1, y1 - r.top(), r.bottom() - y1};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) {
+                return false;
+            }
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0) {
+            t0 = std::max(t0, t);
+        } else {
+            t1 = std::min(t1, t);
+        }
+        if (t0 > t1) {
+            return false;
+        }
+    }
+    x2 = x1 + t1 * dx;
+    y2 = y1 + t1 * dy;
+    x1 = x1 + t0 * dx;
+    y1 = y1 + t0 * dy;
+    return true;
+}
+
+}  // namespace
+
 void PaintPen::line(int x1, int y1, int x2, int y2) const {
     if (!painter) {
         return;
     }
     applyPen();
+    if (!bounds.isEmpty()) {
+        double ax = x1, ay = y1, bx = x2, by = y2;
+        if (!clipSegment(bounds, ax, ay, bx, by)) {
+            return;
+        }
+        if (ax != x1 || ay != y1 || bx != x2 || by != y2) {
+            painter->drawLine(QPointF(ax, ay), QPointF(bx, by));
+            return;
+        }
+    }
+    if (x1 == x2 || y1 == y2) {
+        // Level and time lines sit on whole pixels: drawn without antialiasing they stay one
+        // pixel sharp, and the many full-width lines of the level tools cost a fraction.
+        const bool smooth = painter->testRenderHint(QPainter::Antialiasing);
+        painter->setRenderHint(QPainter::Antialiasing, false);
+        painter->drawLine(x1, y1, x2, y2);
+        painter->setRenderHint(QPainter::Antialiasing, smooth);
+        return;
+    }
     painter->drawLine(x1, y1, x2, y2);
 }
 

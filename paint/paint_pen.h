@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QPoint>
 #include <QRect>
+#include <QRectF>
 #include <QString>
 
 class QPainter;
@@ -29,6 +30,8 @@ public:
     int width = 1;
     int style = kSolid;
     QPainter* painter = nullptr;
+    // Lines are cut to this rectangle (the pane and a small margin) before they are drawn.
+    QRectF bounds;
 
     void line(int x1, int y1, int x2, int y2) const;
     void polyline(const QPoint* points, int n, bool filled) const;

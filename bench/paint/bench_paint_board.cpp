@@ -38,6 +38,8 @@ void placeDrawings(QChart& chart) {
         const QString kind = kinds[i % kinds.size()];
         const int x = 100 + (i * 37) % 1200;
         const int y = 100 + (i * 53) % 400;
+        // The pointer leaves between two drawings, so no press lands on the drawing before.
+        chart.onLButtonLeave(0, x, y);
         chart.setPaintBoardQChart(kind);
         chart.onLButtonDown(0, x, y);
         chart.onMousePaintBoard(1, x + 60, y - 40);
@@ -62,6 +64,7 @@ struct Scene {
         placeDrawings(*drawn);
         drawn->savePaintData(QStringLiteral("600000"), 1, 33);
         // A second security with the same drawings, so loading can alternate between the two.
+        drawn->onLButtonLeave(0, 300, 300);
         drawn->paintBoard()->setPaintBoardQChart(QStringLiteral("CPaintSegment"));
         drawn->onLButtonDown(0, 300, 300);
         drawn->onMousePaintBoard(1, 320, 300);
@@ -95,6 +98,20 @@ void BM_RepaintWith200Drawings(benchmark::State& state) {
     repaint(state, *scene().drawn);
 }
 BENCHMARK(BM_RepaintWith200Drawings)->Unit(benchmark::kMillisecond);
+
+// What a repaint costs when the drawings must be drawn again: after a scroll, a zoom, new bars
+// or a change of a drawing.
+void BM_RenderAll200(benchmark::State& state) {
+    QImage& image = scene().image;
+    CPaintBoard* board = scene().drawn->paintBoard();
+    for (auto _ : state) {
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+        board->paint(&p);
+    }
+}
+BENCHMARK(BM_RenderAll200)->Unit(benchmark::kMillisecond);
 
 void BM_HoverHitTest(benchmark::State& state) {
     QChart& chart = *scene().drawn;

@@ -52,6 +52,7 @@ private slots:
     void levelRows_data();
     void levelRows();
     void singleBarRegression();
+    void drawingsFollowTheWindow();
 };
 
 void TestPaintBoard::damagedFiles_data() {
@@ -310,6 +311,26 @@ void TestPaintBoard::singleBarRegression() {
     const KData* bar = chart->getPosKData(r->firstBar);
     QVERIFY(std::abs(r->intercept - bar->close) < 1e-4);
     QVERIFY(std::abs(chart->getPointY(bar->close) - r->start.y) <= 1);
+}
+
+void TestPaintBoard::drawingsFollowTheWindow() {
+    removeFile();
+    auto chart = dailyChart();
+    chart->setPaintBoardQChart("CPaintSegment");
+    drag(*chart, QPoint(200, 300), QPoint(400, 300));
+    chart->onMousePaintBoard(0, 640, 580);
+    auto blank = dailyChart();
+    const QImage before = render(*chart);
+    QVERIFY(inkNear(before, render(*blank), 250, 300) > 0);
+    // Ten bars further back the segment sits 50 pixels to the right, on the same bars (its
+    // height follows the new value range).
+    chart->updateReCalcShow(70, 189, 120, 189);
+    blank->updateReCalcShow(70, 189, 120, 189);
+    const QImage after = render(*chart);
+    const QImage blankAfter = render(*blank);
+    QCOMPARE(inkNear(after, blankAfter, 230, -1, 2), 0);
+    QVERIFY(inkNear(after, blankAfter, 430, -1) > 0);
+    QCOMPARE(chart->paintBoard()->tools().front()->start.time, dayTime(80 + (200 - 60) / 5));
 }
 
 QTEST_MAIN(TestPaintBoard)
