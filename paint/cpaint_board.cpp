@@ -214,6 +214,12 @@ bool CPaintBoard::onLButtonLeave(int x, int y) {
         factory_ = nullptr;
     }
     onLButtonUp(x, y);
+    if (current_) {
+        // Nothing is under the pointer once it has left: no drawing stays selected.
+        current_->selected = false;
+        current_->selectionChanged();
+        repaint();
+    }
     current_ = nullptr;
     return false;
 }
