@@ -342,7 +342,6 @@ FocusScope {
             return false;
         item.anchors.fill = viewHost;
         append(title || "加载中", route, false, item);
-        var index = entries.length - 1;
         item.pageTitleChanged.connect(function() {
             var at = indexOfItem(item);
             if (at >= 0)
