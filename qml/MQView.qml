@@ -8,6 +8,7 @@ import MultiStockModel 1.0
 import "common"
 import "quote"
 import "quote/panel"
+import "quote/paint"
 import "js/cycles.js" as Cycles
 import "js/formula_map.js" as FormulaMap
 import "js/superposition.js" as Overlays
@@ -153,6 +154,10 @@ FocusScope {
     }
 
     function stopRequests() {
+        if (paintTools.visible) {
+            saveDrawings();
+            paintTools.visible = false;
+        }
         model.cancelKLine(0);
         model.cancelMinute(0);
         model.cancelPrice();
@@ -421,8 +426,7 @@ FocusScope {
         var n = Query.neighbour(ring, code, market, step);
         if (!n || (n.code === code && Number(n.market) === market))
             return;
-        if (stack.mainQChart && typeof stack.mainQChart.savePaintData === "function" && chart === "kline")
-            stack.mainQChart.savePaintData(code, market, cycle);
+        saveDrawings();
         var q = Query.merge(query_map_, { "code": n.code, "market": Number(n.market), "name": n.name || "" });
         setQuery(q);
         updateTabsUrl(view, { "code": code, "market": market, "name": name, "type": type,
@@ -473,6 +477,32 @@ FocusScope {
             stack.mainQChart.setPaintBoardActive(false);
         if (dlg)
             dlg.destroy();
+    }
+
+    // The text of a text drawing: the dialog hands text, colour and font back to the chart.
+    function openTextDialog(qchart, editP, text, color, fontStr) {
+        var component = Qt.createComponent("common/QTextEditDlg.qml");
+        if (component.status !== Component.Ready) {
+            console.warn("quote view:", component.errorString());
+            return null;
+        }
+        var dlg = component.createObject(view);
+        dlg.setText(text || "");
+        dlg.setColor(color || "#ffffff");
+        dlg.setFont(fontStr || "");
+        dlg.clickedOK.connect(function(t, c, f) {
+            qchart.setPaintBoardEditText(editP, t, c, f);
+            saveDrawings();
+        });
+        dlg.closing.connect(function() { dlg.destroy(); });
+        dlg.show();
+        dlg.setTextFocus(true);
+        return dlg;
+    }
+
+    function saveDrawings() {
+        if (chart === "kline" && stack.mainQChart)
+            stack.mainQChart.savePaintData(code, market, cycle);
     }
 
     function openHistoryMinute(date, timestamp) {
@@ -541,6 +571,13 @@ FocusScope {
         onOverlayClicked: superposition.show(view.chart)
         onClearOverlaysClicked: view.clearOverlays()
         onIntervalClicked: if (view.chart === "kline") stack.mainQChart.startIS()
+        onDrawClicked: {
+            if (view.chart !== "kline")
+                return;
+            paintTools.visible = !paintTools.visible;
+            if (!paintTools.visible)
+                paintTools.closed();
+        }
         onHoldToggled: {
             stack.mainQChart.setHold(on);
             for (var i = 0; i < stack.subQCharts.length; ++i)
@@ -570,6 +607,8 @@ FocusScope {
             onNextCode: view.stepRing(1)
             onPreCode: view.stepRing(-1)
             onLoadMoreKLine: if (view.chart === "kline") model.loadMoreKLine(512)
+            onShowTextDlg: view.openTextDialog(qchart, editP, text, color, fontStr)
+            onShowPaintBoardMenu: paintMenu.popupFor(qchart, type, x, y, qchart)
         }
         IndicatorBar {
             id: indicatorBar
@@ -684,6 +723,27 @@ FocusScope {
         }
     }
 
+    PaintToolPanel {
+        id: paintTools
+        objectName: "paintTools"
+        parent: chartArea
+        x: 2
+        y: 24
+        z: 20
+        visible: false
+        chart: stack.mainQChart
+        onClosed: {
+            view.saveDrawings();
+            visible = false;
+            stack.mainQChart.setPaintBoardActive(false);
+        }
+    }
+
+    PaintMenu {
+        id: paintMenu
+        onStyleCommand: view.saveDrawings()
+    }
+
     QSuperpositionEdit {
         id: superposition
         parent: view
@@ -698,7 +758,7 @@ FocusScope {
     }
 
     Component.onDestruction: {
-        if (chart === "kline" && stack.mainQChart && typeof stack.mainQChart.savePaintData === "function")
-            stack.mainQChart.savePaintData(code, market, cycle);
+        if (paintTools.visible)
+            saveDrawings();
     }
 }

@@ -17,7 +17,7 @@ FocusScope {
     signal removeSubChart(var self)
     signal editFormulaPraram(var self, string name)
     signal showTextDlg(var qchart, var editP, string text, string color, string fontStr)
-    signal showPaintBoardMenu(var qchart, int type, int x, int y)
+    signal showPaintBoardMenu(var qchart, string type, int x, int y)
     signal showRMenu(var self, int x, int y)
     signal showIntervalStatistics(var json)
     signal showHistoryMLine(var date, var timestamp)

@@ -26,8 +26,6 @@ QChart {
 
     signal editFormulaPraram(var self, string name)
     signal removeSubChart(var self)
-    signal showTextDlg(var qchart, var editP, string text, string color, string fontStr)
-    signal showPaintBoardMenu(var qchart, int type, int x, int y)
     signal showRMenu(var self, int x, int y)
     signal nextCode()
     signal preCode()
@@ -194,6 +192,7 @@ QChart {
         property real pressY: 0
         property real lastX: 0
         property bool zooming: false
+        property bool boardPress: false
         // An interval selection on the chart takes the pointer until it ends.
         function selectingInterval() {
             return typeof chart.isISActive === "function" && chart.isISActive();
@@ -212,7 +211,14 @@ QChart {
             zooming = false;
             if (mouse.button === Qt.RightButton) {
                 chart.hold = false;
-                chart.showRMenu(chart, mouse.x, mouse.y);
+                // A right press on a drawing opens the drawing's menu instead.
+                if (!chart.onRButtonDown(0, mouse.x, mouse.y))
+                    chart.showRMenu(chart, mouse.x, mouse.y);
+                return;
+            }
+            // The drawing board takes presses that place or pick a drawing.
+            if (chart.onLButtonDown(0, mouse.x, mouse.y)) {
+                boardPress = true;
                 return;
             }
             chart.clicked(chart);
@@ -222,13 +228,22 @@ QChart {
                 chart.hold = false;
                 return;
             }
+            chart.onLButtonUp(0, mouse.x, mouse.y);
+            if (boardPress) {
+                boardPress = false;
+                return;
+            }
             if (zooming)
                 chart.finishZoom();
             zooming = false;
             zoomRect.visible = false;
         }
         onPositionChanged: {
-            if (pressed && (pressedButtons & Qt.LeftButton)) {
+            var leftHeld = pressed && (pressedButtons & Qt.LeftButton);
+            // Moves that change a drawing belong to the board, not to the crosshair.
+            if (chart.onMousePaintBoard(leftHeld ? 1 : 0, mouse.x, mouse.y) || boardPress)
+                return;
+            if (leftHeld) {
                 if (chart.hold) {
                     chart.dragBy(mouse.x - lastX);
                     lastX = mouse.x;

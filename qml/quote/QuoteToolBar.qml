@@ -22,6 +22,7 @@ Rectangle {
     signal clearOverlaysClicked()
     signal intervalClicked()
     signal holdToggled(bool on)
+    signal drawClicked()
 
     height: 30
     color: Theme.headerBackground
@@ -118,6 +119,12 @@ Rectangle {
             visible: bar.chartKind === "kline"
             text: "区间统计"
             onClicked: bar.intervalClicked()
+        }
+        ToolButtonFlat {
+            objectName: "drawButton"
+            visible: bar.chartKind === "kline"
+            text: "画线"
+            onClicked: bar.drawClicked()
         }
         ToolButtonFlat {
             objectName: "holdButton"

@@ -308,5 +308,27 @@ Item {
             waitBars("kline", 33);
             compare(view.chart, "kline", "the chart kind stays");
         }
+
+        // With a drawing tool chosen, a drag places a drawing instead of zooming, and the
+        // drawings of the security and cycle are saved when the palette closes.
+        function test_9zz_drawing() {
+            view.setQuery({ "code": "600000", "market": 1, "chart": "kline", "cycle": 33 });
+            waitBars("kline", 33);
+            var c = mainChart();
+            tryVerify(function() { return c.width > 200; }, 5000);
+            var tools = Items.find(view, "paintTools");
+            Items.find(view, "drawButton").clicked();
+            verify(tools.visible);
+            tools.choose("CPaintSegment");
+            var shown = c.getkShowNumber();
+            mousePress(c, 300, 120);
+            mouseMove(c, 360, 160, -1, Qt.LeftButton);
+            mouseMove(c, 420, 200, -1, Qt.LeftButton);
+            mouseRelease(c, 420, 200);
+            compare(c.getkShowNumber(), shown, "the board took the drag, no zoom");
+            verify(c.savePaintData("600000", 1, 33));
+            Items.find(view, "drawButton").clicked();
+            verify(!tools.visible);
+        }
     }
 }
