@@ -262,6 +262,8 @@ QChart {
             chart.mousePointChange(chart, mouse.x, mouse.y);
         }
         onDoubleClicked: chart.doubleClicked(chart, mouse.x, mouse.y)
+        // Leaving the chart ends a drag on the board and deselects the drawing under the pointer.
+        onExited: chart.onLButtonLeave(0, mouseX, mouseY)
         onWheel: {
             if (wheel.angleDelta.y > 0)
                 chart.preCode();
