@@ -2,79 +2,8 @@
 // the main chart with its sub-charts at 1600 x 1000 and writes one screenshot per chart kind
 // and per main-pane formula under the build folder.
 
-#include <QDir>
-#include <QEventLoop>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QQmlContext>
-#include <QQmlEngine>
-#include <QTimer>
 #include <QtQuickTest>
 
-#include "app/qml_types.h"
-#include "bridge/data_folder.h"
-#include "formula/formula_service.h"
-#include "quote/quote_engine_thread.h"
-#include "quote/stock_dictionary.h"
-#include "service/qbase_service.h"
-#include "tests/support/server_process.h"
+#include "tests/support/live_harness_setup.h"
 
-class Setup : public QObject {
-    Q_OBJECT
-public:
-    Setup() : server_(QStringLiteral(VQ_SERVER_PATH)) {}
-
-    Q_INVOKABLE bool ready() const { return ready_; }
-    Q_INVOKABLE QString serverLog() const { return server_.log(); }
-    Q_INVOKABLE QString screenshotDir() const {
-        QDir().mkpath(QStringLiteral(VQ_SCREENSHOT_DIR));
-        return QStringLiteral(VQ_SCREENSHOT_DIR);
-    }
-
-public slots:
-    void applicationAvailable() {
-        registerQmlTypes();
-        formula::registerBuiltinFormulas(formula::FormulaService::instance());
-        if (!server_.start())
-            return;
-        qputenv("VELTOQUORIN_CONTROL_URL", server_.controlUrl());
-        // The address document, as the login window would store it.
-        QNetworkAccessManager network;
-        QNetworkReply* reply = network.get(QNetworkRequest(
-            QUrl(QString::fromUtf8(server_.controlUrl()) +
-                 QStringLiteral("/v3clientcontrol?appName=VeltoQuorin&appVer=test"))));
-        QEventLoop loop;
-        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-        loop.exec();
-        const QJsonObject doc = QJsonDocument::fromJson(reply->readAll()).object();
-        reply->deleteLater();
-        if (doc.isEmpty())
-            return;
-        QBaseService().setServerAddress(doc);
-        // The dictionary listens before the engine connects, so the code list is kept.
-        StockDictionary::instance();
-        engine_.start(
-            [] { return QBaseService().getServerAddressValue(QStringLiteral("url.quote")); });
-        ready_ = true;
-    }
-    void qmlEngineAvailable(QQmlEngine* engine) {
-        engine->setOfflineStoragePath(bridge::dataFolder());
-        engine->rootContext()->setContextProperty("testSetup", this);
-    }
-    void cleanupTestCase() {
-        if (engine_.running())
-            engine_.stopAndJoin();
-        server_.stop();
-    }
-
-private:
-    ServerProcess server_;
-    QuoteEngineThread engine_;
-    bool ready_ = false;
-};
-
-QUICK_TEST_MAIN_WITH_SETUP(chart_harness, Setup)
-#include "tst_chart_harness.moc"
+QUICK_TEST_MAIN_WITH_SETUP(chart_harness, LiveHarnessSetup)
