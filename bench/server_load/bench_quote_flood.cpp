@@ -13,50 +13,13 @@
 #include "latency.h"
 #include "loopback_client.h"
 #include "protocol/messages.h"
+#include "quote_wire.h"
 #include "server/market/market.h"
 #include "server/quote/quote_service.h"
 
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-std::string helloBytes() {
-    std::string h;
-    vqp::Hello hello;
-    hello.role = vqp::Role::Client;
-    vqp::encodeHello(hello, h);
-    return h;
-}
-
-// Reads frames until one of `type`; false on close.
-bool waitFor(int fd, std::string& hello, vqp::FrameDecoder& decoder, vqp::Msg type) {
-    char buf[65536];
-    for (;;) {
-        if (hello.size() == vqp::kHelloSize) {
-            vqp::Frame f;
-            const auto r = decoder.next(f);
-            if (r == vqp::FrameDecoder::Result::Error) {
-                return false;
-            }
-            if (r == vqp::FrameDecoder::Result::Frame) {
-                if (f.type == type) {
-                    return true;
-                }
-                continue;
-            }
-        }
-        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-        if (n <= 0) {
-            return false;
-        }
-        size_t off = 0;
-        if (hello.size() < vqp::kHelloSize) {
-            off = std::min(vqp::kHelloSize - hello.size(), size_t(n));
-            hello.append(buf, off);
-        }
-        decoder.feed(buf + off, size_t(n) - off);
-    }
-}
 
 void quoteFlood(benchmark::State& state) {
     const int flood = int(state.range(0));
@@ -72,7 +35,7 @@ void quoteFlood(benchmark::State& state) {
     for (auto _ : state) {
         // The flooder: 53-byte requests for a 10,000-row page of block 1101, never read.
         const int flooder = hostile::connectFrom("127.0.0.2", service.port(), 4096);
-        std::string bytes = helloBytes();
+        std::string bytes = hostile::clientHello();
         vqp::Request big;
         big.period = vqp::PeriodSnapshot;
         big.block = 1101;
@@ -106,8 +69,8 @@ void quoteFlood(benchmark::State& state) {
                 const int fd = hostile::connectFrom("127.0.0.1", service.port());
                 std::string hello;
                 vqp::FrameDecoder decoder;
-                hostile::sendAll(fd, helloBytes());
-                waitFor(fd, hello, decoder, vqp::Msg::CodeList);
+                hostile::sendAll(fd, hostile::clientHello());
+                hostile::readUntilFrame(fd, hello, decoder, vqp::Msg::CodeList);
                 for (uint32_t i = 0; i < 250; ++i) {
                     vqp::Request r;
                     r.id = i + 1;
@@ -121,7 +84,7 @@ void quoteFlood(benchmark::State& state) {
                     vqp::encodeRequest(r, req);
                     const auto t0 = Clock::now();
                     if (!hostile::sendAll(fd, req) ||
-                        !waitFor(fd, hello, decoder, vqp::Msg::Reply)) {
+                        !hostile::readUntilFrame(fd, hello, decoder, vqp::Msg::Reply)) {
                         ++failures[size_t(t)];
                         break;
                     }

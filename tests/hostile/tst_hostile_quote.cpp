@@ -10,6 +10,7 @@
 
 #include "loopback_client.h"
 #include "protocol/messages.h"
+#include "quote_wire.h"
 #include "server/market/calendar.h"
 #include "server/market/market.h"
 #include "server/quote/quote_service.h"
@@ -20,53 +21,18 @@ constexpr size_t kBudget = 256 * 1024;
 constexpr int kSlowConsumerMs = 500;
 constexpr int kHelloTimeoutMs = 300;
 
-std::string helloBytes() {
-    std::string h;
-    vqp::Hello hello;
-    hello.role = vqp::Role::Client;
-    vqp::encodeHello(hello, h);
-    return h;
-}
-
 // A terminal speaking the protocol by hand: hello, then one request at a time.
 class Terminal {
 public:
     Terminal(const std::string& source, uint16_t port) : fd_(hostile::connectFrom(source, port)) {
         timeval tv{5, 0};
         setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-        hostile::sendAll(fd_, helloBytes());
+        hostile::sendAll(fd_, hostile::clientHello());
     }
     ~Terminal() { ::close(fd_); }
     bool connected() const { return fd_ >= 0; }
     // Reads until a frame of `type` arrives; false on close or timeout.
-    bool waitFor(vqp::Msg type) {
-        char buf[65536];
-        for (;;) {
-            if (hello_.size() == vqp::kHelloSize) {
-                vqp::Frame f;
-                const auto r = decoder_.next(f);
-                if (r == vqp::FrameDecoder::Result::Error) {
-                    return false;
-                }
-                if (r == vqp::FrameDecoder::Result::Frame) {
-                    if (f.type == type) {
-                        return true;
-                    }
-                    continue;
-                }
-            }
-            const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
-            if (n <= 0) {
-                return false;
-            }
-            size_t off = 0;
-            if (hello_.size() < vqp::kHelloSize) {
-                off = std::min(vqp::kHelloSize - hello_.size(), size_t(n));
-                hello_.append(buf, off);
-            }
-            decoder_.feed(buf + off, size_t(n) - off);
-        }
-    }
+    bool waitFor(vqp::Msg type) { return hostile::readUntilFrame(fd_, hello_, decoder_, type); }
     // One request and its answer; the round trip in milliseconds, or -1 without an answer.
     double roundTrip(const vqp::Request& r) {
         std::string bytes;
@@ -138,7 +104,7 @@ private slots:
         QVERIFY(service.start());
         const int flooder = hostile::connectFrom("127.0.0.2", service.port(), 4096);
         QVERIFY(flooder >= 0);
-        std::string flood = helloBytes();
+        std::string flood = hostile::clientHello();
         vqp::Request big;
         big.period = vqp::PeriodSnapshot;
         big.block = 1110;
