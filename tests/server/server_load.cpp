@@ -18,6 +18,7 @@
 #include "server/store/accounts.h"
 #include "server/store/database.h"
 #include "server/store/watchlists.h"
+#include "tests/server/load_watchlist.h"
 
 using namespace vq;
 
@@ -38,23 +39,7 @@ int main(int argc, char** argv) {
     store::Accounts accounts(db);
     accounts.addUser("load", "pw");
     const store::User user = *accounts.byName("load");
-    std::vector<store::WatchCommand> batch;
-    for (int g = 1; g <= 10; ++g) {
-        store::WatchCommand c;
-        c.kind = store::WatchCommand::Kind::Rename;
-        c.groupId = QString::number(g);
-        c.groupName = QStringLiteral("自选股%1").arg(g);
-        batch.push_back(c);
-        for (int i = 0; i < 50; ++i) {
-            store::WatchCommand a;
-            a.kind = store::WatchCommand::Kind::Add;
-            a.groupId = c.groupId;
-            a.code = QStringLiteral("%1").arg(600000 + g * 100 + i);
-            a.market = 1;
-            batch.push_back(a);
-        }
-    }
-    store::Watchlists(db).apply(user.id, batch);
+    store::Watchlists(db).apply(user.id, loadWatchlistBatch());
 
     http::HttpOptions options;
     options.port = 0;
