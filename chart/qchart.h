@@ -151,6 +151,8 @@ public:
     Q_INVOKABLE void setPaintBoardActive(bool b);
     Q_INVOKABLE void parsePaintData(QString code, int market, int cycle);
     Q_INVOKABLE bool savePaintData(QString code, int market, int cycle);
+    // The drawings on the chart as they would be saved.
+    Q_INVOKABLE QString getPaintData() const;
     CPaintBoard* paintBoard() const { return paintBoard_; }
 
     void paint(QPainter* painter) override;

@@ -190,3 +190,7 @@ void QChart::parsePaintData(QString code, int market, int cycle) {
 bool QChart::savePaintData(QString code, int market, int cycle) {
     return paintBoard_->savePaintData(code, market, cycle);
 }
+
+QString QChart::getPaintData() const {
+    return QString::fromUtf8(paintBoard_->document());
+}

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QPixmap>
@@ -15,6 +16,7 @@
 #include <QScreen>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QVariant>
 #include <QtTest/QTest>
@@ -237,11 +239,109 @@ private:
                               return painted_;
                           },
                           20000});
+        drawTrendLine();
         steps_.push_back({"F8 steps to the 1-minute cycle", [this] { key(Qt::Key_F8); },
                           [this] { return chartHasBars("kline", 34); }, 20000});
         if (!shots_.isEmpty())
             tour();
         steps_.push_back({"Esc closes the tab",
+                          [this] {
+                              tabsBeforeEsc_ = tabCount();
+                              key(Qt::Key_Escape);
+                          },
+                          [this] { return view() == nullptr && tabCount() == tabsBeforeEsc_ - 1; },
+                          10000});
+        reopenWithDrawing();
+    }
+
+    // Clicks an item of the quote view at its centre, as the user would.
+    bool clickItem(const QString& name) {
+        auto* item = qobject_cast<QQuickItem*>(view() ? findIn(view(), name) : nullptr);
+        QQuickWindow* w = mainWindow();
+        if (!item || !w || !item->isVisible())
+            return false;
+        const QPointF c = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+        QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, c.toPoint());
+        return true;
+    }
+    // A point of the main chart, as fractions of its width and height, in window coordinates.
+    QPoint chartPoint(double fx, double fy) const {
+        auto* item = qobject_cast<QQuickItem*>(mainChart());
+        return item ? item->mapToScene(QPointF(item->width() * fx, item->height() * fy)).toPoint()
+                    : QPoint();
+    }
+    QString paintData() const {
+        QString data;
+        if (QObject* c = mainChart())
+            QMetaObject::invokeMethod(c, "getPaintData", Q_RETURN_ARG(QString, data));
+        return data;
+    }
+
+    // The palette's trend line placed with three clicks on the daily chart.
+    void drawTrendLine() {
+        steps_.push_back({"open the drawing palette", [this] { clickItem("drawButton"); },
+                          [this] {
+                              QObject* p = view() ? findIn(view(), "paintTools") : nullptr;
+                              return p && p->property("visible").toBool();
+                          },
+                          5000});
+        steps_.push_back({"choose the trend line",
+                          [this] { clickItem("paintTool_CPaintTrendLine"); },
+                          [this] {
+                              QObject* p = findIn(view(), "paintTools");
+                              return p->property("chosen").toString() == "CPaintTrendLine";
+                          },
+                          5000});
+        steps_.push_back({"draw a trend line on the daily chart",
+                          [this] {
+                              QQuickWindow* w = mainWindow();
+                              const QPoint a = chartPoint(0.45, 0.30), b = chartPoint(0.60, 0.18),
+                                           c = chartPoint(0.75, 0.25);
+                              QTest::mouseMove(w, a);
+                              QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, a);
+                              QTest::mouseMove(w, b);
+                              QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, b);
+                              QTest::mouseMove(w, c);
+                              QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, c);
+                              QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, c);
+                          },
+                          [this] {
+                              drawing_ = paintData();
+                              if (!drawing_.contains("\"PaintTrendLine\""))
+                                  return false;
+                              say(QStringLiteral("ok drawn %1").arg(drawing_));
+                              return true;
+                          },
+                          5000});
+    }
+
+    // Closing the tab saved the drawing; the same chart opened again shows it on the same bars
+    // and prices.
+    void reopenWithDrawing() {
+        steps_.push_back(
+            {"the drawing file holds the trend line", nullptr,
+             [this] {
+                 QFile f(QStandardPaths::writableLocation(QStandardPaths::DataLocation) +
+                         "/600000-1-33.json");
+                 return f.open(QIODevice::ReadOnly) && QString::fromUtf8(f.readAll()) == drawing_;
+             },
+             5000});
+        steps_.push_back({"type 600000 again",
+                          [this] {
+                              for (char c : QByteArray("600000"))
+                                  QTest::keyClick(mainWindow(), c);
+                          },
+                          [] {
+                              QObject* list = findObject(QStringLiteral("searchList"));
+                              return list && list->property("count").toInt() > 0;
+                          },
+                          10000});
+        steps_.push_back({"Enter reopens 600000", [this] { key(Qt::Key_Return); },
+                          [this] { return chartHasBars("mline", 32); }, 20000});
+        steps_.push_back(
+            {"its daily K-line shows the trend line again", [this] { key(Qt::Key_Return); },
+             [this] { return chartHasBars("kline", 33) && paintData() == drawing_; }, 20000});
+        steps_.push_back({"Esc closes the reopened tab",
                           [this] {
                               tabsBeforeEsc_ = tabCount();
                               key(Qt::Key_Escape);
@@ -406,6 +506,7 @@ private:
     bool painted_ = false;
     int tabsBeforeEsc_ = 0;
     bool overlayAsked_ = false;
+    QString drawing_;
     QString shots_ = qEnvironmentVariable("VQ_PROBE_SHOTS");
     QElapsedTimer since_;
     QElapsedTimer stepClock_;

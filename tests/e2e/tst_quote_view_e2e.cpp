@@ -1,7 +1,8 @@
 // From login to a live K-line in the real terminal against a real server: the terminal runs
 // as its own process with the quote-view probe preloaded, which logs in as the demo user,
 // types 600000 and Enter, checks the tab and the chart's bars from the server, switches to
-// the daily K-line with Enter and to the 1-minute cycle with F8, and closes the tab with Esc.
+// the daily K-line with Enter, draws a trend line from the drawing palette, steps to the
+// 1-minute cycle with F8, closes the tab with Esc, and opens 600000 again to find the line back.
 
 #include <QProcess>
 #include <QTemporaryDir>
