@@ -19,12 +19,14 @@
 #include "quote/mq_model.h"
 #include "quote/multi_stock_model.h"
 #include "quote/price_model.h"
+#include "quote/qstock_tip_model.h"
 #include "quote/server_state_model.h"
 #include "service/qbase_service.h"
 #include "service/qmystock_service.h"
 #include "service/qstockpool_service.h"
 #include "table/qflow_list_view.h"
 #include "table/qpage_model_sorter.h"
+#include "table/qstock_tip_view.h"
 #include "table/qtable_model_proxy.h"
 #include "table/table_model.h"
 
@@ -61,6 +63,8 @@ void registerQmlTypes() {
     registerType<QPageModelSorter>("QPageModelSorter");
     registerType<QFlowListView>("QFlowListView");
     registerType<MultiStockModel>("MultiStockModel");
+    registerType<QStockTipModel>("QStockTipModel");
+    registerType<QStockTipView>("QStockTipView");
     registerType<FChart>("FChart");
     qmlRegisterUncreatableMetaObject(RegScaleslineStyle::staticMetaObject, "FChart", 1, 0,
                                      "RegScaleslineStyle", "RegScaleslineStyle holds names only");
