@@ -210,7 +210,7 @@ ApplicationWindow {
 
     function createWindow() {
         var component = Qt.createComponent("qrc:/qml/main/BrowserWindow.qml");
-        var win = component.createObject(mainWindow);
+        var win = component.createObject(mainWindow, { "host_window": mainWindow });
         if (win === null) {
             console.warn("browser window:", component.errorString());
             return null;
@@ -287,6 +287,7 @@ ApplicationWindow {
                     return;
                 win.url = String(record.url);
                 win.alert_text = text(record.title);
+                win.show_alert = true;
                 win.alertDismissed.connect(function() { Notices.dismiss(fileIO, 2); });
             } else {
                 noticeMessage.dismissType = 2;

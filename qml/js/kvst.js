@@ -69,3 +69,15 @@ function appendAction(db, action, remark) {
                       [action, remark, formatNow()]);
     });
 }
+
+// The dictionary row of one security (code and market as bound values), or null.
+function findSecurity(db, code, market) {
+    var row = null;
+    db.readTransaction(function(tx) {
+        var rs = tx.executeSql("SELECT code, market, name, type, pinyin FROM StockDictionary "
+                               + "WHERE code = ? AND market = ? LIMIT 1", [String(code), Number(market)]);
+        if (rs.rows.length > 0)
+            row = rs.rows.item(0);
+    });
+    return row;
+}

@@ -337,7 +337,8 @@ FocusScope {
             console.warn("route", route.url, "opens no tab:", component.errorString());
             return false;
         }
-        var item = component.createObject(viewHost, { "visible": false, "url": route.url });
+        var item = component.createObject(viewHost, { "visible": false, "url": route.url,
+                                                      "host_window": host_window });
         if (item === null)
             return false;
         item.anchors.fill = viewHost;

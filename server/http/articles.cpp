@@ -20,13 +20,19 @@ QString page(const store::Article& a) {
     for (const QString& paragraph : a.content.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         body += QStringLiteral("<p>") + escapeHtml(paragraph) + QStringLiteral("</p>\n");
     }
+    // An item about one security links to its quote view in the terminal.
     const QString subject =
-        a.code.isEmpty() ? QString() : QStringLiteral(" · %1").arg(escapeHtml(a.code));
+        a.code.isEmpty()
+            ? QString()
+            : QStringLiteral(" · <a class=\"quote\" href=\"goto::quote::%1,%1,%2\">%1 行情</a>")
+                  .arg(escapeHtml(a.code))
+                  .arg(a.market);
     return QStringLiteral(
                "<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
                "<title>%1</title><style>body{background:#1b1e23;color:#dcdcdc;"
                "font-family:'Microsoft YaHei',sans-serif;margin:24px 40px;line-height:1.7}"
-               "h1{font-size:22px;color:#fff}.meta{color:#92979d;font-size:13px}</style>"
+               "h1{font-size:22px;color:#fff}.meta{color:#92979d;font-size:13px}"
+               ".quote{color:#1a98fc;text-decoration:none}</style>"
                "</head><body><h1>%1</h1><div class=\"meta\">%2 · %3%4</div>\n%5</body></html>\n")
         .arg(escapeHtml(a.title), escapeHtml(a.source), escapeHtml(a.pubdate), subject, body);
 }

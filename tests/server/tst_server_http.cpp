@@ -562,7 +562,7 @@ private slots:
         a.title = "浦发银行公告";
         a.code = "600000";
         a.market = 1;
-        pub.addArticle(a);
+        const qint64 aboutOne = pub.addArticle(a);
         a.kind = "research";
         a.title = "深度报告";
         pub.addArticle(a);
@@ -587,6 +587,17 @@ private slots:
         QVERIFY(html.contains("&lt;script&gt;"));
         QVERIFY(!html.contains("<script>"));
         QVERIFY(html.contains("&lt;b&gt;要闻"));
+        // An item about one security links to its quote view; the link carries no markup.
+        const QString one =
+            QString::fromStdString(get("/news/view?id=" + std::to_string(aboutOne)).body);
+        QVERIFY(one.contains("href=\"goto::quote::600000,600000,1\""));
+        a.kind = "news";
+        a.code = "6\"><i>";
+        a.market = 2;
+        const QString hostile =
+            QString::fromStdString(get("/news/view?id=" + std::to_string(pub.addArticle(a))).body);
+        QVERIFY(hostile.contains("goto::quote::6&quot;&gt;&lt;i&gt;,6&quot;&gt;&lt;i&gt;,2"));
+        QVERIFY(!hostile.contains("<i>"));
         QCOMPARE(get("/news/view?id=999999").status, 404);
         QCOMPARE(get("/research/view?id=" + std::to_string(marketWide)).status, 404);
         QCOMPARE(get("/news/view?id=abc").status, 400);
