@@ -40,6 +40,9 @@
 #ifdef VQ_HAVE_MARKET_HTTP
 #include "server/market_http/routes.h"
 #endif
+#ifdef VQ_HAVE_SCREENING
+#include "server/screening/routes.h"
+#endif
 #ifdef VQ_HAVE_QUOTE_SERVICE
 #include "server/market/market.h"
 #include "server/quote/quote_service.h"
@@ -250,6 +253,11 @@ int serve(const Args& args) {
     // Boards, ratings, margin list, breadth and F9/F10/F11 pages from the same market. The
     // market outlives the HTTP server: http.stop() runs before market->stop().
     http.addRegistrar(vq::market_http::routes(
+        std::shared_ptr<const vq::market::Market>(market.get(), [](const vq::market::Market*) {})));
+#endif
+#ifdef VQ_HAVE_SCREENING
+    // Formula screens over every security's history, on the same market.
+    http.addRegistrar(vq::screening::routes(
         std::shared_ptr<const vq::market::Market>(market.get(), [](const vq::market::Market*) {})));
 #endif
 #endif
