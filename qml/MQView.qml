@@ -117,6 +117,21 @@ FocusScope {
         initCharts();
         showPane();
         subscribe();
+        showCodeInfo();
+    }
+
+    // The information panel follows the security; a renewed chart gets the report markers again.
+    function showCodeInfo() {
+        var s = infoTabs.security;
+        if (!s || s.code !== code || Number(s.market) !== market)
+            infoTabs.setCodeInfo(record);
+        else if (infoTabs.researchGroup)
+            markResearch(infoTabs.researchGroup);
+    }
+
+    function markResearch(group) {
+        if (stack.mainQChart)
+            stack.mainQChart.syncUpdateDividend(group);
     }
 
     // The security's dictionary row decides name and type; the query fills what it lacks.
@@ -261,6 +276,8 @@ FocusScope {
                 return;
             view.type = model.type;
             view.query_map_.type = model.type;
+            view.record.type = model.type;
+            infoTabs.setCodeInfo(view.record);
             pricePanel.isIndex = view.isIndex;
             if (view.isIndex)
                 view.fetchBreadth();
@@ -590,7 +607,7 @@ FocusScope {
         objectName: "chartArea"
         anchors.left: parent.left
         anchors.top: toolBar.bottom
-        anchors.bottom: parent.bottom
+        anchors.bottom: infoTabs.top
         width: parent.width - Theme.sidePanelWidth - 1
 
         ChartStack {
@@ -674,6 +691,16 @@ FocusScope {
             visible: false
             source: "quote/ResearchPane.qml"
         }
+    }
+
+    QuoteInfoTabs {
+        id: infoTabs
+        anchors.left: parent.left
+        anchors.bottom: parent.bottom
+        width: chartArea.width
+        detailModel: quotePanel.detailModel
+        onChangeToMQView: view.changeToMQView(codeInfo)
+        onResearchLoaded: view.markResearch(group)
     }
 
     Rectangle {
