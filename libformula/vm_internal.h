@@ -119,9 +119,15 @@ struct FunctionInfo {
     ElementKernel kernel = nullptr;  // set for operators that work bar by bar
 };
 const FunctionInfo* findFunction(const std::string& name);  // case-insensitive
-// The operators and element-wise functions (elementwise.cpp).
+// The parts of the function library, each a table of `count` functions: the operators and
+// element-wise functions (elementwise.cpp), moving statistics (moving.cpp), recursive averages
+// (smoothing.cpp), functions over the last N bars (lookback.cpp) and signals (signals.cpp).
 const FunctionInfo* elementwiseFunctions(size_t* count);
-// MA(X,N) and STD(X,N) from one pass over X (functions.cpp), for a program that asks for both;
+const FunctionInfo* movingFunctions(size_t* count);
+const FunctionInfo* smoothingFunctions(size_t* count);
+const FunctionInfo* lookbackFunctions(size_t* count);
+const FunctionInfo* signalFunctions(size_t* count);
+// MA(X,N) and STD(X,N) from one pass over X (moving.cpp), for a program that asks for both;
 // false, with nothing computed, unless X is a series without missing values and N a number >= 2.
 bool movingMeanAndDeviation(Eval& e, const Value* args, Value& mean, Value& deviation);
 LibFn movingMeanFunction();
@@ -237,6 +243,17 @@ struct Context {
 };
 
 uint32_t normaliseColor(uint32_t c);
+
+// What the parts of the VM share: the handle tables (vm.cpp), linking (link.cpp) and the
+// evaluation pass (run.cpp).
+Vm* vmOf(int h);
+Context* ctxOf(int h);
+std::string upper(const std::string& s);
+int drawArity(int kind);  // operands of a drawing kind, -1 for an unknown kind
+bool link(Vm& vm, Context& c);
+bool run(Vm& vm, Context& c);
+// Pads or cuts a supplied series to the bar count so readers never run past its end.
+void fitSeries(Argument& a, int n);
 
 }  // namespace fml
 

@@ -1,0 +1,66 @@
+// Pieces the files of the function library share: reading a number or a period out of an
+// argument, and the test for missing values.
+#ifndef VQ_LIBFORMULA_LIBRARY_H
+#define VQ_LIBFORMULA_LIBRARY_H
+
+#include "libformula/vm_internal.h"
+
+#include <cmath>
+
+namespace fml {
+
+constexpr float kInv = kInvalid;
+
+// The last bar's value of a number or a series; missing for a text.
+inline float last(const Value& v, int n) {
+    if (v.type == Value::Scalar) {
+        return v.s;
+    }
+    if (v.type == Value::Series && n > 0) {
+        return v.p[n - 1];
+    }
+    return kInv;
+}
+// A period argument: a number or a series of numbers, truncated to integers; missing gives -1.
+struct Period {
+    bool constant = true;
+    int k = 0;
+    const float* p = nullptr;
+    int at(int i) const {
+        if (constant) {
+            return k;
+        }
+        float v = p[i];
+        if (missing(v) || !std::isfinite(v)) {
+            return -1;
+        }
+        if (v > 1e9f) {
+            return 1000000000;
+        }
+        return v < 0 ? -1 : int(v);
+    }
+};
+
+inline Period period(const Value& v, int n) {
+    Period r;
+    if (v.type == Value::Series) {
+        r.constant = false;
+        r.p = v.p;
+        return r;
+    }
+    float s = v.s;
+    r.k = missing(s) || !std::isfinite(s) || s < 0 ? -1 : (s > 1e9f ? 1000000000 : int(s));
+    return r;
+}
+
+inline bool anyMissing(const float* x, int n) {
+    int bad = 0;
+    for (int i = 0; i < n; ++i) {
+        bad |= missing(x[i]) ? 1 : 0;
+    }
+    return bad != 0;
+}
+
+}  // namespace fml
+
+#endif
