@@ -105,7 +105,13 @@ fml_arg fml_get_static_argument(int ctx, const char* name);
 fml_arg fml_get_argument(int ctx, const char* name);
 void fml_argument_literal(fml_arg h, int literal);
 float* fml_argument_data(fml_arg h, int n);
+// A pointer to the argument's values; floats lent by the host are copied first, so writes through
+// it never reach the host's memory.
 float* fml_argument_data_number(fml_arg h);
+// Hands the VM `n` floats to read where they lie instead of copying them into a buffer: the host
+// keeps them alive and unchanged until the context is cleaned, run again or released (the results
+// of a run may point into them). Returns 0 for a null handle or data.
+int fml_argument_lend(fml_arg h, const float* data, int n);
 void fml_argument_string(fml_arg h, const char* chars, int length);
 // Helpers beyond the charts' needs: element count and string value of an argument.
 int fml_argument_length(fml_arg h);

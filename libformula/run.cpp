@@ -11,7 +11,8 @@ namespace fml {
 
 // Pads or cuts a supplied series to the bar count so readers never run past its end.
 void fitSeries(Argument& a, int n) {
-    if (!a.isText && !a.literal && a.data.size() != 1 && int(a.data.size()) != n) {
+    if (!a.isText && !a.literal && a.size() != 1 && a.size() != size_t(n)) {
+        a.own();
         a.data.resize(size_t(n), kInvalid);
     }
 }
@@ -41,10 +42,10 @@ Value argumentValue(const Argument& a, int n) {
     if (a.isText) {
         return Value::string(a.text);
     }
-    if (a.literal || a.data.size() == 1 || n == 0) {
-        return Value::scalar(a.data.empty() ? kInvalid : a.data[0]);
+    if (a.literal || a.size() == 1 || n == 0) {
+        return Value::scalar(a.size() == 0 ? kInvalid : a.values()[0]);
     }
-    return Value::series(a.data.data());
+    return Value::series(a.values());
 }
 
 bool resolveExternal(Eval& e, int index, Value& out) {
@@ -86,6 +87,7 @@ bool callNative(Eval& e, const Instr& ins, Value* args, Value& out) {
     for (size_t i = 0; i < need; ++i) {
         Argument& a = *c.callArgs[i];
         a.data.clear();
+        a.lent = nullptr;
         a.text.clear();
         a.isText = false;
         a.literal = false;
@@ -111,11 +113,11 @@ bool callNative(Eval& e, const Instr& ins, Value* args, Value& out) {
     fitSeries(r, e.n);
     if (r.isText) {
         out = Value::string(r.text);
-    } else if (r.literal || r.data.size() <= 1 || e.n == 0) {
-        out = Value::scalar(r.data.empty() ? kInvalid : r.data[0]);
+    } else if (r.literal || r.size() <= 1 || e.n == 0) {
+        out = Value::scalar(r.size() == 0 ? kInvalid : r.values()[0]);
     } else {
         float* d = e.alloc();
-        std::copy(r.data.begin(), r.data.begin() + e.n, d);
+        std::copy(r.values(), r.values() + e.n, d);
         out = Value::series(d);
     }
     return true;

@@ -293,6 +293,12 @@ void fml_ctx_clean(int ctx) {
         c->vars.clear();
         c->readBack.clear();
         c->poolUsed = 0;
+        // Floats the host lent for the last run are its own again.
+        for (External& ex : c->externals) {
+            ex.arg.lent = nullptr;
+            ex.arg.lentSize = 0;
+            ex.arg.supplied = false;
+        }
     }
 }
 
@@ -344,6 +350,7 @@ fml_arg fml_get_argument(int ctx, const char* name) {
             slot = std::make_unique<Argument>();
         }
         Argument& a = *slot;
+        a.lent = nullptr;
         a.isText = v.type == Value::Text;
         a.text = v.text;
         if (v.type == Value::Series) {
@@ -382,7 +389,7 @@ fml_arg fml_get_argument(int ctx, const char* name) {
 void fml_argument_literal(fml_arg h, int literal) {
     if (Argument* a = reinterpret_cast<Argument*>(h)) {
         a->literal = literal != 0;
-        if (a->literal && a->data.empty()) {
+        if (a->literal && a->size() == 0) {
             a->data.assign(1, kInvalid);
         }
     }
@@ -394,6 +401,7 @@ float* fml_argument_data(fml_arg h, int n) {
         return nullptr;
     }
     a->isText = false;
+    a->lent = nullptr;
     // The caller writes every slot; refilling a buffer of the right size would only cost a pass.
     size_t want = size_t(std::max(n, 1));
     if (a->data.size() != want) {
@@ -407,6 +415,7 @@ float* fml_argument_data_number(fml_arg h) {
     if (!a) {
         return nullptr;
     }
+    a->own();
     if (a->data.empty()) {
         a->data.assign(1, kInvalid);
     }
@@ -420,6 +429,7 @@ void fml_argument_string(fml_arg h, const char* chars, int length) {
     }
     a->isText = true;
     a->literal = true;
+    a->lent = nullptr;
     a->text.clear();
     if (chars) {
         size_t len = 0;
@@ -432,7 +442,19 @@ void fml_argument_string(fml_arg h, const char* chars, int length) {
 
 int fml_argument_length(fml_arg h) {
     Argument* a = reinterpret_cast<Argument*>(h);
-    return a ? (a->isText ? 0 : int(a->data.size())) : 0;
+    return a ? (a->isText ? 0 : int(a->size())) : 0;
+}
+
+int fml_argument_lend(fml_arg h, const float* data, int n) {
+    Argument* a = reinterpret_cast<Argument*>(h);
+    if (!a || !data || n < 0) {
+        return 0;
+    }
+    a->isText = false;
+    a->text.clear();
+    a->lent = data;
+    a->lentSize = size_t(n);
+    return 1;
 }
 
 const char* fml_argument_text(fml_arg h) {

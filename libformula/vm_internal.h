@@ -76,9 +76,21 @@ struct Value {
     float at(int i) const { return type == Series ? p[i] : (type == Scalar ? s : kInvalid); }
 };
 
-// Storage behind an fml_arg handle.
+// Storage behind an fml_arg handle: values the VM owns, or floats the host lent it.
 struct Argument {
     std::vector<float> data;
+    const float* lent = nullptr;  // set by fml_argument_lend; read in place of `data`
+    size_t lentSize = 0;
+    const float* values() const { return lent ? lent : data.data(); }
+    size_t size() const { return lent ? lentSize : data.size(); }
+    // Takes a copy of lent floats, so that writes and resizes never reach the host's memory.
+    void own() {
+        if (lent) {
+            data.assign(lent, lent + lentSize);
+            lent = nullptr;
+            lentSize = 0;
+        }
+    }
     bool literal = false;
     bool isText = false;
     std::string text;

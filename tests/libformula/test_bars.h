@@ -192,10 +192,11 @@ inline int dataNames(void* user, int, fml_arg h, const char* name) {
         return scalar(FMLInvalidValue);
     if (nm == "TOTALFZNUM" || nm == "FROMOPEN")
         return scalar(240);
+    // Gathered columns are lent, not copied: they stay as they are until the bars change, and
+    // the bars change only between runs.
     auto gathered = [&](Column which) {
         const std::vector<float>& column = s.column(which);
-        std::memcpy(fml_argument_data(h, n), column.data(), column.size() * sizeof(float));
-        return 1;
+        return fml_argument_lend(h, column.data(), int(column.size()));
     };
     if (nm == "O")
         return gathered(Column::Open);

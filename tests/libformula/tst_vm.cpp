@@ -639,6 +639,65 @@ private slots:
         fml_ctx_release(ctx);
     }
 
+    // A host may lend its columns instead of copying them. The VM reads them in place, fits a
+    // column of the wrong length to the bar count without reading past its end, never writes
+    // into it, and lets go of it when the context is cleaned.
+    void lentColumns_data() {
+        QTest::addColumn<int>("lentLength");
+        QTest::addColumn<QVector<float>>("sum3");
+        const QVector<float> full{X, X, 6, 9, 12, 15};
+        QTest::newRow("as long as the bars") << 6 << full;
+        QTest::newRow("shorter: missing at the end") << 4 << QVector<float>{X, X, 6, 9, X, X};
+        QTest::newRow("longer: cut to the bars") << 9 << full;
+        QTest::newRow("one float: a number") << 1 << QVector<float>{X, X, 3, 3, 3, 3};
+        QTest::newRow("none: missing") << 0 << QVector<float>(6, X);
+    }
+    void lentColumns() {
+        QFETCH(int, lentLength);
+        QFETCH(QVector<float>, sum3);
+        struct Host {
+            std::vector<float> close;
+            int lentLength;
+            int asked = 0;
+        } host{{1, 2, 3, 4, 5, 6, 7, 8, 9}, lentLength};
+        if (lentLength == 1) {
+            host.close = {1};
+        }
+        auto names = [](void* user, int, fml_arg h, const char* name) -> int {
+            auto* hs = static_cast<Host*>(user);
+            ++hs->asked;
+            return std::strcmp(name, "C") == 0
+                       ? fml_argument_lend(h, hs->close.data(), hs->lentLength)
+                       : 0;
+        };
+        const std::vector<float> before = host.close;
+        int vm = fml_vm_create();
+        int ctx = fml_ctx_create(vm);
+        push(ctx, "C #3 @SUM", "S");
+        fml_ctx_data_length(ctx, 6);
+        fml_ctx_miss_callback(ctx, &host, names);
+        QVERIFY2(fml_vm_run(vm, ctx), fml_ctx_last_error(ctx));
+        std::vector<float> got = testbars::read(ctx, "S", 6);
+        QCOMPARE(QVector<float>(got.begin(), got.end()), sum3);
+        // Writes through a reader's pointer land in a copy.
+        fml_arg c = fml_get_argument(ctx, "C");
+        QVERIFY(c != 0);
+        QCOMPARE(fml_argument_length(c), lentLength == 1 ? 1 : 6);
+        if (fml_argument_length(c) > 0) {
+            fml_argument_data_number(c)[0] = 100;
+        }
+        QVERIFY(host.close == before);
+        // Once cleaned, the context asks again instead of reading the host's floats.
+        fml_ctx_clean(ctx);
+        int asked = host.asked;
+        QVERIFY(fml_get_argument(ctx, "C") != 0);
+        QCOMPARE(host.asked, asked + 1);
+        QCOMPARE(fml_argument_lend(0, host.close.data(), 6), 0);
+        QCOMPARE(fml_argument_lend(c, nullptr, 6), 0);
+        fml_ctx_release(ctx);
+        fml_vm_release(vm);
+    }
+
     void releasedHandlesAreInert() {
         int vm = fml_vm_create();
         int ctx = fml_ctx_create(vm);
