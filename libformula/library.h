@@ -61,6 +61,16 @@ inline bool anyMissing(const float* x, int n) {
     return bad != 0;
 }
 
+// Vector-lane forms of the hot recurrences (lanes.cpp), for series that finiteAndPresent accepts:
+// no missing, infinite or not-a-number values.
+bool finiteAndPresent(const float* x, int n);
+// Y = w*X + (1-w)*Y' for whole blocks of eight bars from the state *y (0 < w <= 1); returns the
+// bars done and leaves the state after them in *y.
+int smoothInLanes(const float* x, float* o, int n, double w, double* y);
+// MA(X,N) for bars N .. n-1 in whole blocks of eight, from *sum, the sum of the N bars before bar
+// N; returns the first bar not done and leaves the window sum before it in *sum.
+int meanInLanes(const float* x, float* o, int n, int N, double inv, double* sum);
+
 }  // namespace fml
 
 #endif

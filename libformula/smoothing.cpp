@@ -58,6 +58,10 @@ void smoothConstant(Eval& e, const float* x, float* o, double w) {
     }
     double y = x[i];
     o[i++] = float(y);
+    // A plain series and a weight that keeps the recurrence contracting: eight bars at a time.
+    if (w > 0 && w <= 1 && finiteAndPresent(x + i, n - i)) {
+        i += smoothInLanes(x + i, o + i, n - i, w, &y);
+    }
     // Four bars at a time, each written from the state before the block, so that only one
     // multiply-add per block sits on the loop-carried chain.
     const double k2 = keep * keep, k3 = k2 * keep, k4 = k3 * keep;

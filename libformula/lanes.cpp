@@ -1,0 +1,119 @@
+// Exponential smoothing and window means eight bars at a time in vector lanes. Each block of
+// eight is formed from the state before it by a prefix scan in three steps (distance 1, 2, 4), so
+// that only one multiply-add (smoothing) or one add (means) per eight bars sits on the chain that
+// carries from block to block. The vectors are written with the compiler's generic vector types:
+// where the processor has 256-bit lanes a second copy of these loops uses them, elsewhere they
+// run two 128-bit halves at a time. Both copies perform the same operations in the same order,
+// so they give the same values on every machine.
+#include "libformula/library.h"
+
+#include <cstring>
+
+namespace fml {
+namespace {
+
+typedef double V4d __attribute__((vector_size(32)));
+typedef float V4f __attribute__((vector_size(16)));
+typedef long long V4l __attribute__((vector_size(32)));
+
+}  // namespace
+
+#if defined(__x86_64__) && !defined(__clang__)
+#define VQ_LANES __attribute__((target_clones("avx2", "default")))
+#else
+#define VQ_LANES
+#endif
+
+VQ_LANES
+bool finiteAndPresent(const float* x, int n) {
+    uint32_t bad = 0;
+    for (int i = 0; i < n; ++i) {
+        uint32_t b;
+        std::memcpy(&b, x + i, sizeof b);
+        bad |= ((b & 0x7F800000u) == 0x7F800000u) | (b == kInvalidBits);
+    }
+    return bad == 0;
+}
+
+VQ_LANES
+int smoothInLanes(const float* x, float* o, int n, double w, double* state) {
+    const double keep = 1.0 - w;
+    double k[9];
+    k[0] = 1.0;
+    for (int i = 1; i <= 8; ++i) {
+        k[i] = k[i - 1] * keep;
+    }
+    const V4d zero = {0, 0, 0, 0};
+    const V4d W = {w, w, w, w};
+    const V4d K1 = {keep, keep, keep, keep}, K2 = {k[2], k[2], k[2], k[2]};
+    const V4d K4 = {k[4], k[4], k[4], k[4]};
+    const V4d powLow = {k[1], k[2], k[3], k[4]}, powHigh = {k[5], k[6], k[7], k[8]};
+    const double k8 = k[8];
+    double y = *state;
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        V4f lo4, hi4;
+        std::memcpy(&lo4, x + i, sizeof lo4);
+        std::memcpy(&hi4, x + i + 4, sizeof hi4);
+        V4d lo = W * __builtin_convertvector(lo4, V4d);
+        V4d hi = W * __builtin_convertvector(hi4, V4d);
+        // Step 1: each bar adds keep times the bar before it.
+        V4d sLo = __builtin_shuffle(zero, lo, V4l{0, 4, 5, 6});
+        V4d sHi = __builtin_shuffle(lo, hi, V4l{3, 4, 5, 6});
+        lo = lo + K1 * sLo;
+        hi = hi + K1 * sHi;
+        // Step 2: keep^2 times the partial sum two bars before.
+        sLo = __builtin_shuffle(zero, lo, V4l{0, 1, 4, 5});
+        sHi = __builtin_shuffle(lo, hi, V4l{2, 3, 4, 5});
+        lo = lo + K2 * sLo;
+        hi = hi + K2 * sHi;
+        // Step 3: keep^4 times the partial sum four bars before.
+        hi = hi + K4 * lo;
+        const V4d Y = {y, y, y, y};
+        V4d outLo = lo + powLow * Y;
+        V4d outHi = hi + powHigh * Y;
+        V4f fLo = __builtin_convertvector(outLo, V4f);
+        V4f fHi = __builtin_convertvector(outHi, V4f);
+        std::memcpy(o + i, &fLo, sizeof fLo);
+        std::memcpy(o + i + 4, &fHi, sizeof fHi);
+        y = hi[3] + k8 * y;
+    }
+    *state = y;
+    return i;
+}
+
+VQ_LANES
+int meanInLanes(const float* x, float* o, int n, int N, double inv, double* sum) {
+    const V4d zero = {0, 0, 0, 0};
+    const V4d scale = {inv, inv, inv, inv};
+    double s = *sum;
+    int i = N;
+    for (; i + 8 <= n; i += 8) {
+        V4f inLo, inHi, outLo, outHi;
+        std::memcpy(&inLo, x + i, sizeof inLo);
+        std::memcpy(&inHi, x + i + 4, sizeof inHi);
+        std::memcpy(&outLo, x + i - N, sizeof outLo);
+        std::memcpy(&outHi, x + i + 4 - N, sizeof outHi);
+        V4d lo = __builtin_convertvector(inLo, V4d) - __builtin_convertvector(outLo, V4d);
+        V4d hi = __builtin_convertvector(inHi, V4d) - __builtin_convertvector(outHi, V4d);
+        V4d sLo = __builtin_shuffle(zero, lo, V4l{0, 4, 5, 6});
+        V4d sHi = __builtin_shuffle(lo, hi, V4l{3, 4, 5, 6});
+        lo = lo + sLo;
+        hi = hi + sHi;
+        sLo = __builtin_shuffle(zero, lo, V4l{0, 1, 4, 5});
+        sHi = __builtin_shuffle(lo, hi, V4l{2, 3, 4, 5});
+        lo = lo + sLo;
+        hi = hi + sHi;
+        hi = hi + lo;
+        const V4d S = {s, s, s, s};
+        V4f fLo = __builtin_convertvector((S + lo) * scale, V4f);
+        V4f fHi = __builtin_convertvector((S + hi) * scale, V4f);
+        std::memcpy(o + i, &fLo, sizeof fLo);
+        std::memcpy(o + i + 4, &fHi, sizeof fHi);
+        s = s + hi[3];
+    }
+    *sum = s;
+    return i;
+}
+
+}  // namespace fml
