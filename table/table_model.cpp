@@ -248,7 +248,7 @@ bool TableModel::mergeRow(size_t r, bool same, std::vector<TableItemData>& cells
 }
 
 void TableModel::onQuotePeroidRealTime(QuoteReply* rpl) {
-    if (!rpl || !ctx_ || rpl->ctx != ctx_.get())
+    if (!rpl || !ctx_ || rpl->ctx != ctx_.get() || cancelled_)
         return;
     const auto* quotes = static_cast<const QuoteRealTimeMarket*>(rpl->payload);
     const size_t count = quotes ? rpl->count : 0;

@@ -94,6 +94,8 @@ private:
     // the group is empty.
     void subscribeCodes(const QJsonArray& codes, int headerMode, int field, uint mode,
                         uint page_size, uint page_index, bool shortList);
+    // Subscribes the reconfigured context; its pages are taken again after a cancel.
+    void listen(QuoteCtx* ctx);
     const TableItemData* cellAt(int row, int column) const;
     // Lays row `r` (its new cells and values) over the held one; returns whether any cell
     // changed and the changed column span.
@@ -107,6 +109,7 @@ private:
     QHash<QString, qint64> blockIds_;
     uint fixedColumns_ = 2;
     QuoteContext ctx_;
+    bool cancelled_ = false;
     int mode_ = 0;
     // Scratch rows of a reply, kept to spare allocations on every push.
     std::vector<TableItemData> scratchCells_;

@@ -48,7 +48,7 @@ void TableModel::getQuotePeroidRealTime(uint block_id, int field, uint mode, uin
     quote_ctx_set_option(ctx, kOptionBlockRanking);
     setSort(ctx, field, mode);
     setFields(ctx, kFullFields);
-    quote_ctx_subscribe(ctx);
+    listen(ctx);
 }
 
 void TableModel::getBlockIndex(const QString& acode, int market, int field, uint mode) {
@@ -66,7 +66,7 @@ void TableModel::getBlockIndex(const QString& acode, int market, int field, uint
     const QuoteSecurityKey key = quoteSecurityKey(acode, unsigned(market));
     quote_ctx_set_code(ctx, &key, 1);
     setFields(ctx, kBlockFields);
-    quote_ctx_subscribe(ctx);
+    listen(ctx);
 }
 
 void TableModel::subscribeCodes(const QJsonArray& codes, int headerMode, int field, uint mode,
@@ -99,7 +99,7 @@ void TableModel::subscribeCodes(const QJsonArray& codes, int headerMode, int fie
         setFields(ctx, kShortFields);
     else
         setFields(ctx, kFullFields);
-    quote_ctx_subscribe(ctx);
+    listen(ctx);
 }
 
 bool TableModel::requestGroup(const QJsonObject& document, int index, int field, uint mode,
@@ -141,10 +141,18 @@ void TableModel::pageDown() {
 
 void TableModel::cancel() {
     quote_ctx_cancel(ctx_.get());
+    // A page already on its way when the list was cancelled must not fill it again.
+    cancelled_ = true;
 }
 
 void TableModel::update() {
+    cancelled_ = false;
     quote_ctx_update(ctx_.get());
+}
+
+void TableModel::listen(QuoteCtx* ctx) {
+    cancelled_ = false;
+    quote_ctx_subscribe(ctx);
 }
 
 QString TableModel::getCtx() const {
@@ -158,6 +166,6 @@ bool TableModel::resubscribe(const QString& str) {
         return false;
     quote_ctx_cancel(ctx_.get());
     ctx_ = QuoteContext(parsed, [](QuoteCtx* c) { quote_ctx_release(c); });
-    quote_ctx_subscribe(parsed);
+    listen(parsed);
     return true;
 }

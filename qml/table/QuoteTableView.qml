@@ -218,6 +218,9 @@ FocusScope {
         id: pageTimer
         interval: 150
         onTriggered: {
+            // A page length the query names stays whatever the height.
+            if (root.query_map.page_size !== undefined)
+                return;
             var ctx = JSON.parse(tableModel.getCtx() || "{}");
             var size = root.getShowPageSize();
             if (ctx.page_ && ctx.page_.length && ctx.page_.length !== size) {

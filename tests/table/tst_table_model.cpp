@@ -60,6 +60,8 @@ private slots:
     void flashFollowsTheMove();
     void foreignRepliesAndBadPositions();
     void malformedContextKeepsSubscription();
+    void latePageAfterCancel_data();
+    void latePageAfterCancel();
 };
 
 void TestTableModel::formats_data() {
@@ -365,6 +367,37 @@ void TestTableModel::malformedContextKeepsSubscription() {
     QCOMPARE(m.context().get(), before);
     QVERIFY(!m.resubscribe(QStringLiteral("[1, 2]")));
     QCOMPARE(m.context().get(), before);
+}
+
+void TestTableModel::latePageAfterCancel_data() {
+    QTest::addColumn<QString>("renewal");  // what follows the cancel
+    QTest::addColumn<int>("rows");         // rows once a page arrives after it
+    QTest::newRow("nothing: the late page is dropped") << "" << 0;
+    QTest::newRow("shown again") << "update" << 1;
+    QTest::newRow("another list") << "request" << 1;
+    QTest::newRow("a context from a route") << "resubscribe" << 1;
+}
+
+void TestTableModel::latePageAfterCancel() {
+    QFETCH(QString, renewal);
+    TableModel m;
+    m.initHeader(4);
+    m.getQuotePeroidRealTime(1101, 34, 0, 10);
+    std::vector<QuoteRealTimeMarket> page{quote("600000", 10.2f)};
+    feed(m, page);
+    QCOMPARE(m.rowCount(), 1);
+    // A screen switching lists cancels and clears; the page the engine had already handed
+    // over arrives afterwards.
+    m.cancel();
+    m.clear();
+    if (renewal == "update")
+        m.update();
+    else if (renewal == "request")
+        m.getQuotePeroidRealTime(900401, 34, 0, 10);
+    else if (renewal == "resubscribe")
+        QVERIFY(m.resubscribe(m.getCtx()));
+    feed(m, page);
+    QTEST(m.rowCount(), "rows");
 }
 
 QTEST_GUILESS_MAIN(TestTableModel)
