@@ -40,7 +40,14 @@ Item {
 
     // A new security: which tabs it has, and what loads now.
     function setCodeInfo(s) {
-        security = s;
+        // A copy: the view may hand the same record again after learning its type.
+        var copy = null;
+        if (s) {
+            copy = {};
+            for (var k in s)
+                copy[k] = s[k];
+        }
+        security = copy;
         researchGroup = null;
         // An index lists the members of its own block, when it has one; a stock lists the
         // blocks the quote service names for it.
