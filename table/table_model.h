@@ -94,6 +94,8 @@ private:
     // the group is empty.
     void subscribeCodes(const QJsonArray& codes, int headerMode, int field, uint mode,
                         uint page_size, uint page_index, bool shortList);
+    // Cancels the running list and puts a fresh context in its place.
+    QuoteCtx* renewContext();
     // Subscribes the reconfigured context; its pages are taken again after a cancel.
     void listen(QuoteCtx* ctx);
     const TableItemData* cellAt(int row, int column) const;

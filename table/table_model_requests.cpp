@@ -38,8 +38,7 @@ void setFields(QuoteCtx* ctx, const std::array<uint16_t, N>& ids) {
 void TableModel::getQuotePeroidRealTime(uint block_id, int field, uint mode, uint page_size) {
     if (mode_ == -1)
         mode_ = 0;
-    QuoteCtx* ctx = ctx_.get();
-    quote_ctx_cancel(ctx);
+    QuoteCtx* ctx = renewContext();
     quote_ctx_set_page(ctx, 0, int(page_size));
     quote_ctx_set_type(ctx, kTypeSeries);
     quote_ctx_set_peroid(ctx, kPeriodSnapshot);
@@ -54,8 +53,7 @@ void TableModel::getQuotePeroidRealTime(uint block_id, int field, uint mode, uin
 void TableModel::getBlockIndex(const QString& acode, int market, int field, uint mode) {
     if (mode_ != 3)
         initHeader(3);
-    QuoteCtx* ctx = ctx_.get();
-    quote_ctx_cancel(ctx);
+    QuoteCtx* ctx = renewContext();
     // Every block of the security on one page: a page left from an earlier list would cut it.
     quote_ctx_set_page(ctx, 0, 0);
     quote_ctx_set_type(ctx, kTypeSeries);
@@ -82,8 +80,7 @@ void TableModel::subscribeCodes(const QJsonArray& codes, int headerMode, int fie
     }
     if (mode_ != headerMode)
         initHeader(headerMode);
-    QuoteCtx* ctx = ctx_.get();
-    quote_ctx_cancel(ctx);
+    QuoteCtx* ctx = renewContext();
     if (keys.empty()) {
         clear();
         return;
@@ -148,6 +145,14 @@ void TableModel::cancel() {
 void TableModel::update() {
     cancelled_ = false;
     quote_ctx_update(ctx_.get());
+}
+
+QuoteCtx* TableModel::renewContext() {
+    // A new list takes a new context: pages of the previous list still on their way carry
+    // the old one and are dropped, however late they come.
+    quote_ctx_cancel(ctx_.get());
+    ctx_ = createQuoteContext();
+    return ctx_.get();
 }
 
 void TableModel::listen(QuoteCtx* ctx) {

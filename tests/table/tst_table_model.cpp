@@ -62,6 +62,7 @@ private slots:
     void malformedContextKeepsSubscription();
     void latePageAfterCancel_data();
     void latePageAfterCancel();
+    void latePageOfPreviousList();
 };
 
 void TestTableModel::formats_data() {
@@ -376,6 +377,24 @@ void TestTableModel::latePageAfterCancel_data() {
     QTest::newRow("shown again") << "update" << 1;
     QTest::newRow("another list") << "request" << 1;
     QTest::newRow("a context from a route") << "resubscribe" << 1;
+}
+
+void TestTableModel::latePageOfPreviousList() {
+    TableModel m;
+    m.initHeader(4);
+    m.getQuotePeroidRealTime(1011, 34, 0, 10);
+    std::vector<QuoteRealTimeMarket> industry{quote("BK0401", 10.2f)};
+    feed(m, industry);
+    // Another category asked for; a page of the first one was already on its way.
+    const QuoteContext previous = m.context();
+    m.clear();
+    m.getQuotePeroidRealTime(1016, 34, 0, 10);
+    feed(m, industry, previous.get());
+    QCOMPARE(m.rowCount(), 0);
+    std::vector<QuoteRealTimeMarket> concept{quote("BK0501", 10.3f), quote("BK0502", 10.1f)};
+    feed(m, concept);
+    QCOMPARE(m.rowCount(), 2);
+    QCOMPARE(m.getCodeInfo(0).value("code").toString(), QStringLiteral("BK0501"));
 }
 
 void TestTableModel::latePageAfterCancel() {
