@@ -16,6 +16,10 @@ typedef double V4d __attribute__((vector_size(32)));
 typedef float V4f __attribute__((vector_size(16)));
 typedef long long V4l __attribute__((vector_size(32)));
 
+// Written element by element, the widening compiles to one conversion of four floats where
+// 256-bit lanes are there (the generic conversion is split in halves).
+#define widen(v) (V4d{v[0], v[1], v[2], v[3]})
+
 }  // namespace
 
 #if defined(__x86_64__) && !defined(__clang__)
@@ -55,8 +59,8 @@ int smoothInLanes(const float* x, float* o, int n, double w, double* state) {
         V4f lo4, hi4;
         std::memcpy(&lo4, x + i, sizeof lo4);
         std::memcpy(&hi4, x + i + 4, sizeof hi4);
-        V4d lo = W * __builtin_convertvector(lo4, V4d);
-        V4d hi = W * __builtin_convertvector(hi4, V4d);
+        V4d lo = W * widen(lo4);
+        V4d hi = W * widen(hi4);
         // Step 1: each bar adds keep times the bar before it.
         V4d sLo = __builtin_shuffle(zero, lo, V4l{0, 4, 5, 6});
         V4d sHi = __builtin_shuffle(lo, hi, V4l{3, 4, 5, 6});
@@ -94,8 +98,8 @@ int meanInLanes(const float* x, float* o, int n, int N, double inv, double* sum)
         std::memcpy(&inHi, x + i + 4, sizeof inHi);
         std::memcpy(&outLo, x + i - N, sizeof outLo);
         std::memcpy(&outHi, x + i + 4 - N, sizeof outHi);
-        V4d lo = __builtin_convertvector(inLo, V4d) - __builtin_convertvector(outLo, V4d);
-        V4d hi = __builtin_convertvector(inHi, V4d) - __builtin_convertvector(outHi, V4d);
+        V4d lo = widen(inLo) - widen(outLo);
+        V4d hi = widen(inHi) - widen(outHi);
         V4d sLo = __builtin_shuffle(zero, lo, V4l{0, 4, 5, 6});
         V4d sHi = __builtin_shuffle(lo, hi, V4l{3, 4, 5, 6});
         lo = lo + sLo;
@@ -113,6 +117,63 @@ int meanInLanes(const float* x, float* o, int n, int N, double inv, double* sum)
         s = s + hi[3];
     }
     *sum = s;
+    return i;
+}
+
+VQ_LANES
+int deviationInLanes(const float* x, float* mean, float* o, int from, int to, int N, double* sum,
+                     double* squares) {
+    const V4d zero = {0, 0, 0, 0};
+    const double invN = 1.0 / N, invN1 = 1.0 / (N - 1);
+    const V4d scaleN = {invN, invN, invN, invN}, scaleN1 = {invN1, invN1, invN1, invN1};
+    double s = *sum, q = *squares;
+    int i = from;
+    for (; i + 8 <= to; i += 8) {
+        V4f inLo, inHi, outLo, outHi;
+        std::memcpy(&inLo, x + i, sizeof inLo);
+        std::memcpy(&inHi, x + i + 4, sizeof inHi);
+        std::memcpy(&outLo, x + i - N, sizeof outLo);
+        std::memcpy(&outHi, x + i + 4 - N, sizeof outHi);
+        V4d aLo = widen(inLo), aHi = widen(inHi);
+        V4d bLo = widen(outLo), bHi = widen(outHi);
+        V4d lo = aLo - bLo, hi = aHi - bHi;
+        V4d sqLo = aLo * aLo - bLo * bLo, sqHi = aHi * aHi - bHi * bHi;
+        V4d sLo = __builtin_shuffle(zero, lo, V4l{0, 4, 5, 6});
+        V4d sHi = __builtin_shuffle(lo, hi, V4l{3, 4, 5, 6});
+        V4d tLo = __builtin_shuffle(zero, sqLo, V4l{0, 4, 5, 6});
+        V4d tHi = __builtin_shuffle(sqLo, sqHi, V4l{3, 4, 5, 6});
+        lo = lo + sLo;
+        hi = hi + sHi;
+        sqLo = sqLo + tLo;
+        sqHi = sqHi + tHi;
+        sLo = __builtin_shuffle(zero, lo, V4l{0, 1, 4, 5});
+        sHi = __builtin_shuffle(lo, hi, V4l{2, 3, 4, 5});
+        tLo = __builtin_shuffle(zero, sqLo, V4l{0, 1, 4, 5});
+        tHi = __builtin_shuffle(sqLo, sqHi, V4l{2, 3, 4, 5});
+        lo = lo + sLo;
+        hi = hi + sHi;
+        sqLo = sqLo + tLo;
+        sqHi = sqHi + tHi;
+        hi = hi + lo;
+        sqHi = sqHi + sqLo;
+        const V4d S = {s, s, s, s}, Q = {q, q, q, q};
+        V4d sumLo = S + lo, sumHi = S + hi;
+        V4d varLo = ((Q + sqLo) - sumLo * sumLo * scaleN) * scaleN1;
+        V4d varHi = ((Q + sqHi) - sumHi * sumHi * scaleN) * scaleN1;
+        V4f fLo = __builtin_convertvector(varLo, V4f), fHi = __builtin_convertvector(varHi, V4f);
+        std::memcpy(o + i, &fLo, sizeof fLo);
+        std::memcpy(o + i + 4, &fHi, sizeof fHi);
+        if (mean) {
+            V4f mLo = __builtin_convertvector(sumLo * scaleN, V4f);
+            V4f mHi = __builtin_convertvector(sumHi * scaleN, V4f);
+            std::memcpy(mean + i, &mLo, sizeof mLo);
+            std::memcpy(mean + i + 4, &mHi, sizeof mHi);
+        }
+        s = s + hi[3];
+        q = q + sqHi[3];
+    }
+    *sum = s;
+    *squares = q;
     return i;
 }
 

@@ -70,6 +70,12 @@ int smoothInLanes(const float* x, float* o, int n, double w, double* y);
 // MA(X,N) for bars N .. n-1 in whole blocks of eight, from *sum, the sum of the N bars before bar
 // N; returns the first bar not done and leaves the window sum before it in *sum.
 int meanInLanes(const float* x, float* o, int n, int N, double inv, double* sum);
+// The sample variance of the last N bars (N >= 2), and MA(X,N) into `mean` unless it is null, for
+// bars from .. to-1 (from >= N) in whole blocks of eight, from the window sums of the values and
+// of their squares before bar `from`; returns the first bar not done, the sums before it left in
+// *sum and *squares.
+int deviationInLanes(const float* x, float* mean, float* o, int from, int to, int N, double* sum,
+                     double* squares);
 
 }  // namespace fml
 
