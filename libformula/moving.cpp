@@ -136,7 +136,7 @@ bool fnMa(Eval& e, Value* a, Value& out) {
         int N = per.k;
         if (N <= 0) {
             std::fill(o, o + n, kInv);
-        } else if (bool finite = finiteAndPresent(x, n); finite || !anyMissing(x, n)) {
+        } else if (bool finite = e.finite(x); finite || !anyMissing(x, n)) {
             const double inv = 1.0 / N;
             std::fill(o, o + std::min(n, N - 1), kInv);
             movingMean(x, n, N, inv, o, finite);
@@ -310,7 +310,7 @@ bool fnStd(Eval& e, Value* a, Value& out) {
     const float* x = e.series(a[0]);
     Period per = period(a[1], n);
     float* o = e.alloc();
-    bool finite = per.constant && per.k >= 2 && finiteAndPresent(x, n);
+    bool finite = per.constant && per.k >= 2 && e.finite(x);
     if (per.constant && per.k >= 2 && (finite || !anyMissing(x, n))) {
         movingDeviation<false>(x, n, per.k, nullptr, o, finite);
         out = Value::series(o);
@@ -419,7 +419,7 @@ bool movingMeanAndDeviation(Eval& e, const Value* a, Value& mean, Value& deviati
         return false;
     }
     Period per = period(a[1], e.n);
-    bool finite = per.k >= 2 && finiteAndPresent(a[0].p, e.n);
+    bool finite = per.k >= 2 && e.finite(a[0].p);
     if (per.k < 2 || (!finite && anyMissing(a[0].p, e.n))) {
         return false;
     }

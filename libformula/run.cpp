@@ -1,7 +1,7 @@
 // The evaluation pass: statements run in order over whole columns (per-bar operator chains
 // fused block by block), data names asked of the host, calls shared within a run, and the
 // drawing operations of each statement collected.
-#include "libformula/vm_internal.h"
+#include "libformula/library.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -324,6 +324,7 @@ bool run(Vm& vm, Context& c) {
     c.vars.assign(c.program.size(), Value());
     c.memo.clear();
     c.memoIndex.clear();
+    c.finiteSeries.clear();
     c.fusedDone.clear();
     for (External& ex : c.externals) {
         ex.arg.supplied = false;
@@ -467,6 +468,17 @@ const float* Eval::series(const Value& v) {
     float* d = alloc();
     std::fill(d, d + n, v.type == Value::Scalar ? v.s : kInvalid);
     return d;
+}
+
+bool Eval::finite(const float* x) {
+    for (const auto& known : ctx.finiteSeries) {
+        if (known.first == x) {
+            return known.second;
+        }
+    }
+    bool answer = finiteAndPresent(x, n);
+    ctx.finiteSeries.emplace_back(x, answer);
+    return answer;
 }
 
 bool Eval::fail(const std::string& message) {

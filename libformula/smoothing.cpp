@@ -59,7 +59,7 @@ void smoothConstant(Eval& e, const float* x, float* o, double w) {
     double y = x[i];
     o[i++] = float(y);
     // A plain series and a weight that keeps the recurrence contracting: eight bars at a time.
-    if (w > 0 && w <= 1 && finiteAndPresent(x + i, n - i)) {
+    if (w > 0 && w <= 1 && (i == 1 ? e.finite(x) : finiteAndPresent(x + i, n - i))) {
         i += smoothInLanes(x + i, o + i, n - i, w, &y);
     }
     // Four bars at a time, each written from the state before the block, so that only one

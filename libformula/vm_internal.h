@@ -113,8 +113,11 @@ public:
     Context& ctx;
     int n = 0;
 
-    float* alloc();                                        // a fresh array of n floats for this run
-    const float* series(const Value& v);                   // v spread over every bar
+    float* alloc();                       // a fresh array of n floats for this run
+    const float* series(const Value& v);  // v spread over every bar
+    // Whether the n floats at x are free of missing, infinite and not-a-number values; asked
+    // once per series and run.
+    bool finite(const float* x);
     bool fail(const std::string& message);                 // records the diagnostic, returns false
     bool dataSeries(const char* name, const float** out);  // a data name through the callback
 
@@ -234,6 +237,7 @@ struct Context {
     std::vector<std::vector<float>> pool;
     size_t poolUsed = 0;
     std::vector<Value> stack;
+    std::vector<std::pair<const float*, bool>> finiteSeries;  // Eval::finite's answers
     std::vector<MemoEntry> memo;
     std::unordered_multimap<size_t, size_t> memoIndex;
     void* extState[8] = {};
