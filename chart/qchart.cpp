@@ -1,4 +1,5 @@
 #include "chart/qchart.h"
+#include "paint/cpaint_shapes.h"
 
 #include "chart/chart_children.h"
 #include "chart/qdividend_processer.h"

@@ -32,6 +32,7 @@ class TitleView;
 
 class QDividendProcesser;
 class CPaintBoard;
+class CPaintFullRect;
 
 class QChart : public QQuickPaintedItem {
     Q_OBJECT
@@ -186,9 +187,6 @@ signals:
                      QVariant font_str);
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -225,13 +223,15 @@ private:
     int barAtPixel(double x) const;
     void refreshAfterWindowChange();
 
-    // Painting of the interval band (qchart_paint.cpp).
-    void paintInterval(QPainter* painter, const CTXData& main) const;
     // Drawing-tool layer; draws nothing until a drawing board is attached.
     void paintDrawingTools(QPainter* painter, const CTXData& main);
     void initPaintBoard();
     // Restores the drawings of series 0's security and cycle after a K-line block.
     void loadDrawingsOfSeries0();
+    // Keeps the interval indices in step with the band while it is dragged out.
+    void followISBand();
+    // Puts the band on the bars of the last computed interval.
+    void placeISBand();
     CPaintBoard* paintBoard_ = nullptr;
 
     formula::FormulaService* registry_;
@@ -269,11 +269,10 @@ private:
     QDividendProcesser* processer_;
     std::vector<QuoteDividendPoint> dividends_;
 
-    // Interval statistics: the selection the user drags out after startIS, and the last
-    // computed interval.
+    // Interval statistics: the band the user drags out on the drawing board after startIS
+    // (the board's default tool while a selection is on), and the last computed interval.
+    std::unique_ptr<CPaintFullRect> isBand_;
     bool isSelecting_ = false;
-    bool isDragging_ = false;
-    int isAnchor_ = -1;
     int isStart_ = -1;
     int isEnd_ = -1;
     uint isStartTime_ = 0;

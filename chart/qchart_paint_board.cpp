@@ -2,6 +2,7 @@
 // pointer events the board takes, and the drawing layer painted over the main pane.
 #include "chart/qchart.h"
 #include "paint/cpaint_board.h"
+#include "paint/cpaint_shapes.h"
 
 #include <QEvent>
 #include <QHoverEvent>
@@ -9,6 +10,7 @@
 #include <QPainter>
 #include <QQuickWindow>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -43,7 +45,7 @@ private:
 };
 
 // Pointer events reaching the chart item itself go to the board first; what it does not take
-// goes on to the chart. An interval selection in progress keeps the pointer to itself.
+// goes on to the chart.
 class BoardPointer : public QObject {
 public:
     BoardPointer(QChart* chart, CPaintBoard* board)
@@ -51,7 +53,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != chart_ || chart_->isISActive()) {
+        if (watched != chart_) {
             return false;
         }
         switch (event->type()) {
@@ -119,6 +121,7 @@ private:
 
 void QChart::initPaintBoard() {
     paintBoard_ = new CPaintBoard(this);
+    isBand_ = std::make_unique<CPaintFullRect>();
     paintBoard_->setHost(std::make_unique<ChartPaintHost>(this));
     connect(paintBoard_, &CPaintBoard::paintComplete, this, &QChart::onPaintComplete);
     installEventFilter(new BoardPointer(this, paintBoard_));
@@ -149,6 +152,7 @@ void QChart::setPaintBoardQChart(QString className) {
 
 bool QChart::onLButtonDown(uint, int x, int y) {
     const bool taken = paintBoard_->onLButtonDown(x, y);
+    followISBand();
     if (taken) {
         update();
     }
@@ -168,7 +172,39 @@ bool QChart::onRButtonDown(uint, int x, int y) {
 }
 
 bool QChart::onMousePaintBoard(uint type, int x, int y) {
-    return paintBoard_->onMousePaintBoard(type, x, y);
+    const bool changed = paintBoard_->onMousePaintBoard(type, x, y);
+    followISBand();
+    return changed;
+}
+
+void QChart::followISBand() {
+    if (!isSelecting_ || !isBand_->start.isSet()) {
+        return;
+    }
+    const int a = isBand_->start.index;
+    const int b = isBand_->end.isSet() ? isBand_->end.index : a;
+    isStart_ = std::min(a, b);
+    isEnd_ = std::max(a, b);
+}
+
+void QChart::placeISBand() {
+    const KSeries* bars = getKData(0);
+    if (!bars || isStart_ < 0 || isEnd_ < 0 || isEnd_ >= int(bars->size())) {
+        return;
+    }
+    auto anchor = [bars](paint::PaintPoint& p, int k) {
+        p.index = k;
+        p.time = (*bars)[size_t(k)].time;
+        p.price = (*bars)[size_t(k)].close;
+        p.x = p.y = 0;  // projected from the bar before every paint
+    };
+    anchor(isBand_->start, isStart_);
+    anchor(isBand_->end, isEnd_);
+    if (paintBoard_->defaultTool() != isBand_.get()) {
+        paintBoard_->releaseDefaultTool();
+        paintBoard_->setDefaultTool(isBand_.get());
+    }
+    paintBoard_->showDefaultTool();
 }
 
 void QChart::setStyleCommand(int a_index, int c) {

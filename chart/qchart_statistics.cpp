@@ -1,5 +1,7 @@
 // Interval statistics: counts, prices, changes, volume and turnover over a range of bars.
 #include "chart/qchart.h"
+#include "paint/cpaint_board.h"
+#include "paint/cpaint_shapes.h"
 
 #include <QDateTime>
 
@@ -148,6 +150,7 @@ void QChart::setISStartEndIndex(int anStart, int anEnd) {
     isEnd_ = std::min(std::max(anStart, anEnd), count - 1);
     isStartTime_ = (*series_[0])[size_t(isStart_)].time;
     isEndTime_ = (*series_[0])[size_t(isEnd_)].time;
+    placeISBand();
     update();
     emit showIntervalStatistics(json);
 }
@@ -179,22 +182,30 @@ void QChart::setISStartEnd(QString asStart, QString asEnd) {
 
 void QChart::startIS() {
     isSelecting_ = true;
-    isDragging_ = false;
-    isAnchor_ = isStart_ = isEnd_ = -1;
+    isStart_ = isEnd_ = -1;
+    paintBoard_->releaseDefaultTool();
+    isBand_->reset();
+    // The next plain press on the board starts the band (the board's default tool).
+    paintBoard_->setDefaultTool(isBand_.get());
+    paintBoard_->setActive(true);
     update();
 }
 
 void QChart::clearIS() {
     isSelecting_ = false;
-    isDragging_ = false;
-    isAnchor_ = isStart_ = isEnd_ = -1;
+    isStart_ = isEnd_ = -1;
     isStartTime_ = isEndTime_ = 0;
+    paintBoard_->releaseDefaultTool();
+    isBand_->reset();
     update();
 }
 
 void QChart::onPaintComplete(void* p) {
-    // The interval selection reports itself as the chart; other finished tools need nothing.
-    if (p == this && isStart_ >= 0 && isEnd_ >= 0) {
-        setISStartEndIndex(isStart_, isEnd_);
+    // A band dragged out, or one of its edges dragged afterwards: the statistics of its bars.
+    // Other finished tools need nothing.
+    if (p != isBand_.get() || !isBand_->start.isSet() || !isBand_->end.isSet()) {
+        return;
     }
+    isSelecting_ = false;
+    setISStartEndIndex(isBand_->start.index, isBand_->end.index);
 }

@@ -90,6 +90,29 @@ void CPaintBoard::setDefaultTool(CPaintMethodBase* tool) {
     }
 }
 
+void CPaintBoard::showDefaultTool() {
+    if (!default_) {
+        return;
+    }
+    // Shown, not picked: the next press must not take it for the tool being handled.
+    CPaintMethodBase* keep = current_ == default_ ? nullptr : current_;
+    addTool(default_);
+    giveChartAndRect(default_);
+    default_->update();  // its pixels now, for hit tests before the next paint
+    current_ = keep;
+    repaint();
+}
+
+void CPaintBoard::releaseDefaultTool() {
+    if (!default_) {
+        return;
+    }
+    CPaintMethodBase* tool = default_;
+    removeTool(tool);  // the default tool is never destroyed by the board
+    default_ = nullptr;
+    repaint();
+}
+
 void CPaintBoard::setPaintBoardQChart(const QString& className) {
     if (className == QLatin1String("clear")) {
         clear();

@@ -59,6 +59,10 @@ public:
     // A tool installed from outside (the chart's interval band); never destroyed by the board.
     void setDefaultTool(CPaintMethodBase* tool);
     CPaintMethodBase* defaultTool() const { return default_; }
+    // Shows the default tool after its points were set from outside.
+    void showDefaultTool();
+    // Takes the default tool off the board without destroying it; the board has none after.
+    void releaseDefaultTool();
 
     const std::vector<CPaintMethodBase*>& tools() const { return tools_; }
     CPaintMethodBase* currentTool() const { return current_; }

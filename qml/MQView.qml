@@ -754,7 +754,8 @@ FocusScope {
         id: paintTools
         objectName: "paintTools"
         parent: chartArea
-        x: 2
+        // Just inside the plot, clear of the price axis on its left.
+        x: 61
         y: 24
         z: 20
         visible: false

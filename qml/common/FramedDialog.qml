@@ -18,6 +18,17 @@ Window {
     maximumHeight: height
     color: Theme.dialogBody
 
+    // Shown centred over the window that opened it, whatever the window manager does.
+    onVisibleChanged: {
+        var owner = transientParent;
+        if (!visible || !owner)
+            return;
+        x = owner.x + Math.round((owner.width - width) / 2);
+        y = owner.y + Math.round((owner.height - height) / 2);
+        // The keys typed next are meant for the dialog.
+        requestActivate();
+    }
+
     Rectangle {
         anchors.fill: parent
         color: Theme.dialogBody

@@ -193,16 +193,7 @@ QChart {
         property real lastX: 0
         property bool zooming: false
         property bool boardPress: false
-        // An interval selection on the chart takes the pointer until it ends.
-        function selectingInterval() {
-            return typeof chart.isISActive === "function" && chart.isISActive();
-        }
-
         onPressed: {
-            if (selectingInterval()) {
-                mouse.accepted = false;
-                return;
-            }
             if (chart.focusTarget)
                 chart.focusTarget.forceActiveFocus();
             pressX = mouse.x;
@@ -216,7 +207,8 @@ QChart {
                     chart.showRMenu(chart, mouse.x, mouse.y);
                 return;
             }
-            // The drawing board takes presses that place or pick a drawing.
+            // The drawing board takes presses that place or pick a drawing, and the one that
+            // starts an interval band after "区间统计".
             if (chart.onLButtonDown(0, mouse.x, mouse.y)) {
                 boardPress = true;
                 return;

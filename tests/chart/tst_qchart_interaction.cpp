@@ -2,6 +2,7 @@
 // and the interval statistics.
 #include "chart/chart_children.h"
 #include "chart_fixture.h"
+#include "paint/cpaint_board.h"
 
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -367,6 +368,7 @@ private slots:
         send(QEvent::MouseMove, 60 + 5 * 10 + 2);
         QCOMPARE(chart->getISStart(), 390);
         QCOMPARE(chart->getISEnd(), 400);
+        send(QEvent::MouseMove, 60 + 5 * 5 + 2);
         send(QEvent::MouseButtonRelease, 60 + 5 * 5 + 2);
         QCOMPARE(spy.count(), 1);
         QCOMPARE(chart->getISStart(), 385);
@@ -374,6 +376,37 @@ private slots:
         QVERIFY(!chart->isISActive());
         // Without a selection in progress the item leaves presses to the views.
         QVERIFY(!send(QEvent::MouseButtonPress, 100));
+    }
+
+    // The band lives on the drawing board: painted with the drawings but never saved with
+    // them; dragging its edge afterwards gives the statistics of the new interval; clearIS
+    // takes it off the board.
+    void intervalBandOnBoard() {
+        auto chart = klineChart(500);  // window 380..499, 5 px slots from x = 60
+        CPaintBoard* board = chart->paintBoard();
+        chart->setPaintBoardActive(true);
+        chart->setISStartEndIndex(420, 430);
+        QCOMPARE(int(board->tools().size()), 1);
+        QCOMPARE(board->document(), QByteArray("{\"paintArray\":[]}"));
+
+        QSignalSpy spy(chart.get(), &QChart::showIntervalStatistics);
+        auto send = [&](QEvent::Type type, double x, Qt::MouseButtons held) {
+            QMouseEvent e(type, QPointF(x, 300), Qt::LeftButton, held, Qt::NoModifier);
+            QCoreApplication::sendEvent(chart.get(), &e);
+        };
+        const double bandRight = 60 + 5 * (430 - 380) + 2;
+        const double moved = 60 + 5 * (440 - 380) + 2;
+        send(QEvent::MouseMove, bandRight, Qt::NoButton);
+        send(QEvent::MouseButtonPress, bandRight, Qt::LeftButton);
+        send(QEvent::MouseMove, moved, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, moved, Qt::NoButton);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(chart->getISStart(), 420);
+        QCOMPARE(chart->getISEnd(), 440);
+
+        chart->clearIS();
+        QVERIFY(board->tools().empty());
+        QCOMPARE(chart->getISStart(), -1);
     }
 };
 

@@ -13,28 +13,28 @@ Rectangle {
     signal closed()
 
     readonly property var tools: [
-        { "name": "CPaintSegment", "glyph": "╱", "tip": "线段" },
-        { "name": "CPaintLine", "glyph": "⟋", "tip": "直线" },
-        { "name": "CPaintTrendLine", "glyph": "⋀", "tip": "趋势线" },
-        { "name": "CPaintBandLine", "glyph": "☰", "tip": "阻速线" },
-        { "name": "CPaintSpeedBlock", "glyph": "⋰", "tip": "速阻线" },
-        { "name": "CPaintGannLine", "glyph": "⋇", "tip": "江恩角度线" },
-        { "name": "CPaintGoldenSplit", "glyph": "G", "tip": "黄金分割" },
-        { "name": "CPaintGoldenPrice", "glyph": "g", "tip": "黄金价位线" },
-        { "name": "CPaintGoldenCollect", "glyph": "Σ", "tip": "黄金组合" },
-        { "name": "CPaintPercentage", "glyph": "%", "tip": "百分比线" },
-        { "name": "CPaintCycleLine", "glyph": "⦙", "tip": "周期线" },
-        { "name": "CPaintFibonacci", "glyph": "F", "tip": "斐波那契线" },
-        { "name": "CPaintLinerRegression", "glyph": "R", "tip": "线性回归" },
-        { "name": "CPaintLinerRegressionBand", "glyph": "Ⓡ", "tip": "回归带" },
-        { "name": "CPaintRegressionChannel", "glyph": "⫽", "tip": "回归通道" },
-        { "name": "CPaintRect", "glyph": "□", "tip": "矩形" },
-        { "name": "CPaintEllipse", "glyph": "○", "tip": "圆" },
-        { "name": "CPaintArcEllipse", "glyph": "◠", "tip": "圆弧" },
-        { "name": "CPaintUpArrow", "glyph": "↑", "tip": "上箭头" },
-        { "name": "CPaintDownArrow", "glyph": "↓", "tip": "下箭头" },
-        { "name": "CPaintText", "glyph": "A", "tip": "文字" },
-        { "name": "clear", "glyph": "✕", "tip": "删除全部" }
+        { "name": "CPaintSegment", "tip": "线段" },
+        { "name": "CPaintLine", "tip": "直线" },
+        { "name": "CPaintTrendLine", "tip": "趋势线" },
+        { "name": "CPaintBandLine", "tip": "阻速线" },
+        { "name": "CPaintSpeedBlock", "tip": "速阻线" },
+        { "name": "CPaintGannLine", "tip": "江恩角度线" },
+        { "name": "CPaintGoldenSplit", "tip": "黄金分割" },
+        { "name": "CPaintGoldenPrice", "tip": "黄金价位线" },
+        { "name": "CPaintGoldenCollect", "tip": "黄金组合" },
+        { "name": "CPaintPercentage", "tip": "百分比线" },
+        { "name": "CPaintCycleLine", "tip": "周期线" },
+        { "name": "CPaintFibonacci", "tip": "斐波那契线" },
+        { "name": "CPaintLinerRegression", "tip": "线性回归" },
+        { "name": "CPaintLinerRegressionBand", "tip": "回归带" },
+        { "name": "CPaintRegressionChannel", "tip": "回归通道" },
+        { "name": "CPaintRect", "tip": "矩形" },
+        { "name": "CPaintEllipse", "tip": "圆" },
+        { "name": "CPaintArcEllipse", "tip": "圆弧" },
+        { "name": "CPaintUpArrow", "tip": "上箭头" },
+        { "name": "CPaintDownArrow", "tip": "下箭头" },
+        { "name": "CPaintText", "tip": "文字" },
+        { "name": "clear", "tip": "删除全部" }
     ]
     property string chosen: ""
 
@@ -64,12 +64,10 @@ Rectangle {
                 height: 24
                 color: panel.chosen === modelData.name ? Theme.selection
                        : area.containsMouse ? Theme.headerBackground : "transparent"
-                Text {
+                PaintToolIcon {
                     anchors.centerIn: parent
-                    text: modelData.glyph
-                    color: Theme.text
-                    font.family: Theme.fontFamily
-                    font.pixelSize: 14
+                    kind: modelData.name
+                    ink: panel.chosen === modelData.name ? Theme.text : "#C8CEDC"
                 }
                 MouseArea {
                     id: area
