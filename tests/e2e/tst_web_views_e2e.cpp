@@ -2,7 +2,7 @@
 // browser window that asks before closing; the news list of 600000 in the quote view fills from
 // the server and opens an item in a browser window; the item's "goto::" link opens the quote
 // view, garbage and unknown codes open nothing; an "app://qml/" link of a web tab opens a route;
-// a download is saved under the page title.
+// a page's new window opens a browser window; a download is saved under the page title.
 
 #include <QDate>
 #include <QDir>
@@ -120,6 +120,7 @@ private:
     void checkLinks(QQuickWindow* window, QQuickWindow* browser);
     void checkWebTab(QQuickWindow* window);
     void checkDownload(QQuickWindow* browser);
+    void checkNewWindow(QQuickWindow* browser);
     QObject* currentView(QQuickWindow* window) const;
 
     SingleApplication* app_;
@@ -235,6 +236,10 @@ void TestWebViewsE2E::drive() {
     if (QTest::currentTestFailed()) {
         return;
     }
+    checkNewWindow(browsers.first());
+    if (QTest::currentTestFailed()) {
+        return;
+    }
     checkWebTab(window);
 }
 
@@ -341,6 +346,20 @@ void TestWebViewsE2E::checkLinks(QQuickWindow* window, QQuickWindow* browser) {
         QCOMPARE(tabs->property("count").toInt(), count);
         QCOMPARE(currentView(window), before);
     }
+}
+
+// A page opening a new window gets a browser window of its own, which it may close again.
+void TestWebViewsE2E::checkNewWindow(QQuickWindow* browser) {
+    QObject* web = findInWindow(browser, "webView");
+    runScript(web, "window.popup = window.open('/news/view?id=1')");
+    QQuickWindow* opened = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        browserWindows().size() == 2 && (opened = browserWindows().last()) != browser, 10000);
+    QObject* openedWeb = findInWindow(opened, "webView");
+    QTRY_COMPARE_WITH_TIMEOUT(openedWeb->property("loadProgress").toInt(), 100, 15000);
+    QTRY_COMPARE(opened->title(), QStringLiteral("金融终端  ") + kNewsTitle);
+    runScript(web, "window.popup.close()");
+    QTRY_COMPARE(browserWindows().size(), 1);
 }
 
 // A download from the item page is saved at once under the page title and the time.
