@@ -29,6 +29,8 @@ Window {
     property string state_: "fetching"
     property var db: null
     property string statusText: "正在连接服务器..."
+    // The address document could not be fetched; it is fetched again every few seconds.
+    property bool addressFailed: false
     readonly property var services: ({ "base": baseService, "crypto": crypto, "util": util,
                                        "files": fileIO, "myStock": myStock })
 
@@ -193,6 +195,18 @@ Window {
 
     function showMessage(msg, cb) {
         popup.showMsg(msg, cb === undefined ? null : cb, false);
+    }
+
+    Timer {
+        id: addressRetry
+        interval: 3000
+        onTriggered: {
+            root.setStatus("正在连接服务器...");
+            Sync.fetchServerAddress(root);
+        }
+    }
+    function retryServerAddress() {
+        addressRetry.restart();
     }
 
     function setStatus(text) {

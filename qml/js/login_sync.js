@@ -33,8 +33,17 @@ function fetchServerAddress(view) {
             return;
         if (!ok || !json || typeof json.url !== "object" || json.url === null) {
             view.setStatus("");
-            view.showMessage("链接服务器失败，\n稍后重试！", function() { view.close(); });
+            // Asked once; dismissing the message keeps the window, which goes on trying.
+            if (!view.addressFailed) {
+                view.addressFailed = true;
+                view.showMessage("链接服务器失败，\n稍后重试！", function() { view.close(); });
+            }
+            view.retryServerAddress();
             return;
+        }
+        if (view.addressFailed) {
+            view.addressFailed = false;
+            view.popupItem().close();
         }
         view.services.base.setServerAddress(json);
         if (json.url.start_image !== undefined)

@@ -75,6 +75,13 @@ TestCase {
         tryCompare(popup, "opened", true, 10000);
         compare(popup.message, "链接服务器失败，\n稍后重试！");
         compare(Items.find(view.contentItem, "loginButton").enabled, false);
+        // The message dismissed by a press outside leaves the window trying again; once the
+        // server answers, the window is ready and the message is gone.
+        popup.close();
+        testSetup.useControlServer(true);
+        tryCompare(view, "state_", "ready", 10000);
+        compare(popup.opened, false);
+        compare(Items.find(view.contentItem, "loginButton").enabled, true);
     }
 
     function test_emptyFields_data() {
