@@ -21,6 +21,8 @@
 #include "libformula/fml_extension.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -42,21 +44,60 @@ struct Pivot {
     float price;
 };
 
+bool bits(float v, uint32_t pattern) {
+    uint32_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b == pattern;
+}
+
+// Whether bar i dominates its neighbours within kSwingReach bars as a top and as a bottom. Ties
+// go to the earlier bar so that a flat top gives one pivot. Without branches: on a random walk
+// the outcome of each comparison cannot be predicted.
+void dominates(int n, const float* h, const float* l, int i, bool* top, bool* bottom) {
+    bool t = true, b = true;
+    const float hi = h[i], lo = l[i];
+    for (int k = std::max(0, i - kSwingReach); k <= std::min(n - 1, i + kSwingReach); ++k) {
+        bool counts = (k != i) & !missing(h[k]) & !missing(l[k]);
+        bool earlier = k < i;
+        t &= !(counts & ((h[k] > hi) | ((h[k] == hi) & earlier)));
+        b &= !(counts & ((l[k] < lo) | ((l[k] == lo) & earlier)));
+    }
+    *top = t;
+    *bottom = b;
+}
+
 std::vector<Pivot> findPivots(int n, const float* h, const float* l) {
+    // Bars with a full reach on both sides: the same tests one neighbour offset at a time over
+    // all of them, so that the loops run in vector lanes.
+    const int from = std::min(n, kSwingReach), to = std::max(from, n - kSwingReach);
+    uint32_t invalid;
+    std::memcpy(&invalid, &FMLInvalidValue, sizeof invalid);
+    std::vector<uint32_t> tops(size_t(n), 1u), bottoms(size_t(n), 1u);
+    for (int d = -kSwingReach; d <= kSwingReach; ++d) {
+        if (d == 0) {
+            continue;
+        }
+        const uint32_t earlier = d < 0 ? 1u : 0u;
+        for (int i = from; i < to; ++i) {
+            const int k = i + d;
+            uint32_t counts = !bits(h[k], invalid) & !bits(l[k], invalid);
+            uint32_t higher = (h[k] > h[i]) | ((h[k] == h[i]) & earlier);
+            uint32_t lower = (l[k] < l[i]) | ((l[k] == l[i]) & earlier);
+            tops[size_t(i)] &= ~(counts & higher) & 1u;
+            bottoms[size_t(i)] &= ~(counts & lower) & 1u;
+        }
+    }
     std::vector<Pivot> raw;
     for (int i = 0; i < n; ++i) {
         if (missing(h[i]) || missing(l[i])) {
             continue;
         }
-        // Ties go to the earlier bar so that a flat top gives one pivot. Without branches: on
-        // a random walk the outcome of each comparison cannot be predicted.
-        bool top = true, bottom = true;
-        const float hi = h[i], lo = l[i];
-        for (int k = std::max(0, i - kSwingReach); k <= std::min(n - 1, i + kSwingReach); ++k) {
-            bool counts = (k != i) & !missing(h[k]) & !missing(l[k]);
-            bool earlier = k < i;
-            top &= !(counts & ((h[k] > hi) | ((h[k] == hi) & earlier)));
-            bottom &= !(counts & ((l[k] < lo) | ((l[k] == lo) & earlier)));
+        bool top, bottom;
+        if (i >= from && i < to) {
+            top = tops[size_t(i)] != 0;
+            bottom = bottoms[size_t(i)] != 0;
+        } else {
+            dominates(n, h, l, i, &top, &bottom);
         }
         if (top && !bottom) {
             raw.push_back({i, 1, h[i]});
