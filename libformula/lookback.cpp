@@ -197,6 +197,19 @@ bool fnCount(Eval& e, Value* a, Value& out) {
     for (int i = 0; i < n; ++i) {
         scratchBad[size_t(i) + 1] = scratchBad[size_t(i)] + (truth(x[i]) ? 1 : 0);
     }
+    const int* held = scratchBad.data();
+    if (per.constant && per.k > 0) {
+        // A fixed window: partial at the start, then sliding, in loops without branches.
+        const int N = per.k, head = std::min(n, N);
+        for (int i = 0; i < head; ++i) {
+            o[i] = float(held[i + 1]);
+        }
+        for (int i = head; i < n; ++i) {
+            o[i] = float(held[i + 1] - held[i + 1 - N]);
+        }
+        out = Value::series(o);
+        return true;
+    }
     for (int i = 0; i < n; ++i) {
         int N = per.at(i);
         if (N < 0) {
@@ -204,7 +217,7 @@ bool fnCount(Eval& e, Value* a, Value& out) {
             continue;
         }
         int from = N == 0 ? 0 : std::max(0, i + 1 - N);
-        o[i] = float(scratchBad[size_t(i) + 1] - scratchBad[size_t(from)]);
+        o[i] = float(held[i + 1] - held[from]);
     }
     out = Value::series(o);
     return true;

@@ -138,6 +138,17 @@ const float* drawLine(Eval& e, Value* args) {
     int start = -1, lastA = -1, lastB = -1;
     float va = 0, vb = 0;
     for (int i = 0; i < n; ++i) {
+        // Where neither condition holds on eight bars in a row nothing starts or ends there.
+        if ((i & 7) == 0 && i + 8 <= n) {
+            uint32_t any = 0;
+            for (int k = 0; k < 8; ++k) {
+                any |= (truth(c1[i + k]) | truth(c2[i + k])) ? 1u : 0u;
+            }
+            if (!any) {
+                i += 7;
+                continue;
+            }
+        }
         // Conditions such as HHV(H,N)=H come and go at random: test them without branching
         // and branch only where a segment ends.
         bool ends = (start >= 0) & (i > start) & truth(c2[i]);
@@ -168,8 +179,15 @@ const float* drawLine(Eval& e, Value* args) {
 const float* masked(Eval& e, const Value& cond, const Value& price) {
     int n = e.n;
     const float* __restrict c = e.series(cond);
-    const float* __restrict p = e.series(price);
     float* __restrict out = e.alloc();
+    if (price.type != Value::Series) {  // a number (or a text: missing) needs no column
+        const float p = price.type == Value::Scalar ? price.s : kInvalid;
+        for (int i = 0; i < n; ++i) {
+            out[i] = truth(c[i]) ? p : kInvalid;
+        }
+        return out;
+    }
+    const float* __restrict p = price.p;
     for (int i = 0; i < n; ++i) {
         out[i] = truth(c[i]) ? p[i] : kInvalid;
     }

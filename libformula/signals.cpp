@@ -60,11 +60,33 @@ bool fnBarslast(Eval& e, Value* a, Value& out) {
     const float* x = e.series(a[0]);
     float* o = e.alloc();
     int lastTrue = -1;
-    for (int i = 0; i < e.n; ++i) {
+    auto step = [&](int i) {
         if (truth(x[i])) {
             lastTrue = i;
         }
         o[i] = lastTrue < 0 ? kInv : float(i - lastTrue);
+    };
+    // Signals are rare: blocks of eight bars without one only count on from the last.
+    int i = 0;
+    for (; i + 8 <= e.n; i += 8) {
+        uint32_t any = 0;
+        for (int k = 0; k < 8; ++k) {
+            any |= truth(x[i + k]) ? 1u : 0u;
+        }
+        if (any) {
+            for (int k = 0; k < 8; ++k) {
+                step(i + k);
+            }
+        } else if (lastTrue < 0) {
+            std::fill(o + i, o + i + 8, kInv);
+        } else {
+            for (int k = 0; k < 8; ++k) {
+                o[i + k] = float(i + k - lastTrue);
+            }
+        }
+    }
+    for (; i < e.n; ++i) {
+        step(i);
     }
     out = Value::series(o);
     return true;
