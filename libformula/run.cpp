@@ -176,20 +176,35 @@ const float* drawLine(Eval& e, Value* args) {
     return out;
 }
 
+// The price where the condition holds, missing elsewhere. Selected on the bits, with every price
+// read, so that the compiler turns the loops into vector lanes.
+inline uint32_t pick(float cond, uint32_t price) {
+    uint32_t bits;
+    std::memcpy(&bits, &cond, sizeof bits);
+    uint32_t held = 0u - uint32_t(((bits & 0x7FFFFFFFu) != 0) & (bits != kInvalidBits));
+    return (price & held) | (kInvalidBits & ~held);
+}
+
 const float* masked(Eval& e, const Value& cond, const Value& price) {
     int n = e.n;
     const float* __restrict c = e.series(cond);
     float* __restrict out = e.alloc();
     if (price.type != Value::Series) {  // a number (or a text: missing) needs no column
         const float p = price.type == Value::Scalar ? price.s : kInvalid;
+        uint32_t value;
+        std::memcpy(&value, &p, sizeof value);
         for (int i = 0; i < n; ++i) {
-            out[i] = truth(c[i]) ? p : kInvalid;
+            uint32_t r = pick(c[i], value);
+            std::memcpy(out + i, &r, sizeof r);
         }
         return out;
     }
     const float* __restrict p = price.p;
     for (int i = 0; i < n; ++i) {
-        out[i] = truth(c[i]) ? p[i] : kInvalid;
+        uint32_t value;
+        std::memcpy(&value, p + i, sizeof value);
+        uint32_t r = pick(c[i], value);
+        std::memcpy(out + i, &r, sizeof r);
     }
     return out;
 }

@@ -42,11 +42,14 @@ bool fnLongcross(Eval& e, Value* a, Value& out) {
     Period per = period(a[2], n);
     float* o = e.alloc();
     int below = 0;  // bars in a row, up to i-1, with A below B
+    // Tests joined without short-circuits and the run counted without branches: on prices the
+    // comparisons come out at random.
     for (int i = 0; i < n; ++i) {
-        bool valid = !missing(x[i]) && !missing(y[i]);
+        bool valid = !missing(x[i]) & !missing(y[i]);
         int N = per.at(i);
-        o[i] = valid && N >= 0 && i > 0 && below >= std::max(N, 1) && x[i] > y[i] ? 1.0f : 0.0f;
-        below = valid && x[i] < y[i] ? below + 1 : 0;
+        bool hit = valid & (N >= 0) & (i > 0) & (below >= std::max(N, 1)) & (x[i] > y[i]);
+        o[i] = hit ? 1.0f : 0.0f;
+        below = (below + 1) & -int(valid & (x[i] < y[i]));
     }
     out = Value::series(o);
     return true;
@@ -61,9 +64,8 @@ bool fnBarslast(Eval& e, Value* a, Value& out) {
     float* o = e.alloc();
     int lastTrue = -1;
     auto step = [&](int i) {
-        if (truth(x[i])) {
-            lastTrue = i;
-        }
+        int held = -int(truth(x[i]));  // all ones where X holds: no branch to mispredict
+        lastTrue = (i & held) | (lastTrue & ~held);
         o[i] = lastTrue < 0 ? kInv : float(i - lastTrue);
     };
     // Signals are rare: blocks of eight bars without one only count on from the last.
