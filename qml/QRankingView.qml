@@ -41,10 +41,9 @@ FocusScope {
         q.block = number(q.block, 1101);
         q.field = number(q.field, 34);
         q.sort = number(q.sort, 0);
-        q.mode = 4;
         query_map = q;
         table.sortColumn = -1;
-        table.setQuery(q);
+        table.showRanking(q);
     }
     function updateQuery(query) {
         var merged = {};
@@ -96,37 +95,22 @@ FocusScope {
             showPanel(1, { "code": "399001", "market": 2, "name": "深证成指" });
     }
 
-    onVisibleChanged: {
-        if (visible) {
-            table.table_model.update();
-        } else {
-            table.table_model.cancel();
-        }
-    }
-
     Rectangle {
         anchors.fill: parent
         color: Theme.background
     }
 
-    QuoteTableView {
+    RankingTable {
         id: table
-        objectName: "rankingTable"
         anchors.left: parent.left
         anchors.top: parent.top
         anchors.bottom: blockBar.top
         anchors.right: side.left
         anchors.rightMargin: 1
         focus: true
-        fixedCount: 3
-        columnWidths: [45, 80, 100, 80, 85, 85, 95, 95]
+        selectFirstRow: true
         onRowClicked: view.showSecurity(codeInfo)
         onChangeToMQView: view.changeToMQView(codeInfo)
-        onDataChange: {
-            if (selectIndex < 0 && rowCount > 0) {
-                select(0);
-            }
-        }
         onChangeFieldSort: {
             // The table asks for the new order itself; the query keeps it for the route.
             var q = view.query_map;
@@ -167,8 +151,7 @@ FocusScope {
                         anchors.fill: parent
                         onClicked: {
                             view.clearPanels();
-                            table.table_model.clear();
-                            table.resetXY();
+                            table.clearRanking();
                             view.setQuery({ "tab": 1100, "block": modelData[1], "field": 34, "sort": 0 });
                         }
                     }

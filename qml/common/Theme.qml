@@ -90,6 +90,16 @@ QtObject {
     // Column widths by model column; every further column is tableColumnWidth wide.
     readonly property var tableColumnWidths: [80, 100, 80, 85, 85, 95, 95]
     readonly property int tableColumnWidth: 85
+    // Rankings: a narrow row number, then code and name.
+    readonly property var rankingColumnWidths: [45, 80, 100, 80, 85, 85, 95, 95]
+
+    // Composite ranking: nine small rankings on black, each under a title strip; the five
+    // columns of a table share its width in these proportions.
+    readonly property color monitorBackground: "#000000"
+    readonly property color monitorTitle: "#2A2D36"
+    readonly property int monitorTitleHeight: 25
+    readonly property int monitorTitleFont: 14
+    readonly property var monitorColumnShares: [44, 64, 100, 69, 69]
 
     // Quote panel
     readonly property color volume: "#F58F22"

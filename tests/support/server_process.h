@@ -4,6 +4,7 @@
 // demo account and the always-open demo market, for tests that talk to the real server.
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -18,18 +19,22 @@ public:
     explicit ServerProcess(const QString& program) : program_(program) {}
     ~ServerProcess() { stop(); }
 
-    // Starts the server and waits (at most ten seconds) until its HTTP port accepts
+    // Starts the server and waits (at most thirty seconds) until its HTTP port accepts
     // connections. False when it did not come up; log() says why.
     bool start() {
         httpPort_ = freePort();
+        quotePort_ = freePort();
         process_.setProcessChannelMode(QProcess::MergedChannels);
         QObject::connect(&process_, &QProcess::readyRead, [this] { log_ += process_.readAll(); });
         process_.start(program_, {"serve", "--data", data_.path(), "--http",
                                   QStringLiteral("127.0.0.1:%1").arg(httpPort_), "--quote",
-                                  QStringLiteral("127.0.0.1:%1").arg(freePort()), "--demo"});
+                                  QStringLiteral("127.0.0.1:%1").arg(quotePort_), "--demo"});
         if (!process_.waitForStarted(10000))
             return false;
-        for (int i = 0; i < 200 && process_.state() == QProcess::Running; ++i) {
+        // Building the market takes seconds, more on a machine busy with other builds.
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 30000 && process_.state() == QProcess::Running) {
             QTcpSocket probe;
             probe.connectToHost(QHostAddress::LocalHost, httpPort_);
             if (probe.waitForConnected(100))
@@ -53,6 +58,8 @@ public:
     QByteArray controlUrl() const {
         return QByteArray("http://127.0.0.1:") + QByteArray::number(httpPort_);
     }
+    // Where the quote service listens ("127.0.0.1:port").
+    QString quoteAddress() const { return QStringLiteral("127.0.0.1:%1").arg(quotePort_); }
     QString log() const { return QString::fromUtf8(log_); }
 
     static quint16 freePort() {
@@ -67,4 +74,5 @@ private:
     QProcess process_;
     QByteArray log_;
     quint16 httpPort_ = 0;
+    quint16 quotePort_ = 0;
 };
