@@ -5,7 +5,7 @@ import "table"
 
 // One block ranked live by a chosen field, the thirteen market blocks to switch between,
 // and two small charts beside it: the selected security and the index of its exchange.
-// Hidden, the ranking is cancelled; shown again, it is asked for anew.
+// Hidden, the ranking and the charts are cancelled; shown again, they are asked for anew.
 FocusScope {
     id: view
     objectName: "rankingView"
@@ -66,6 +66,9 @@ FocusScope {
         var codes = panelCodes.slice();
         codes[i] = info;
         panelCodes = codes;
+        // A selection that settles while the view is hidden is shown when it comes back.
+        if (!visible)
+            return;
         var p = panelAt(i);
         var cycle = panelCycles[i];
         if (cycle === 32) {
@@ -93,6 +96,17 @@ FocusScope {
             showPanel(1, { "code": "1A0001", "market": 1, "name": "上证指数" });
         else if (Number(info.market) === 2)
             showPanel(1, { "code": "399001", "market": 2, "name": "深证成指" });
+    }
+
+    // The table looks after its own list; the charts stop with the view and show the same
+    // securities again when it comes back.
+    onVisibleChanged: {
+        for (var i = 0; i < 2 && panels.count === 2; ++i) {
+            if (!visible)
+                panelAt(i).stop();
+            else if (panelCodes[i])
+                showPanel(i, panelCodes[i]);
+        }
     }
 
     Rectangle {

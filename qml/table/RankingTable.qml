@@ -15,7 +15,6 @@ QuoteTableView {
     // The first page of a new list selects its first row, for screens that show the selected
     // security beside the table.
     property bool selectFirstRow: false
-    readonly property bool subscribed: d.asked && visible
 
     fixedCount: 3
     columnWidths: Theme.rankingColumnWidths

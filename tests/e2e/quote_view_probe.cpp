@@ -3,95 +3,27 @@
 // and prints one line per step ("probe: ok …", "probe: FAIL …") and "probe: done" at the end.
 // Every wait is a condition polled on the event loop with a deadline, never a fixed delay.
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QGuiApplication>
-#include <QLoggingCategory>
-#include <QPixmap>
-#include <QQmlEngine>
-#include <QQuickItem>
-#include <QQuickWindow>
-#include <QRegularExpression>
-#include <QScreen>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QStandardPaths>
-#include <QTimer>
-#include <QVariant>
-#include <QtTest/QTest>
+#include "tests/e2e/probe_support.h"
 
-#include <cstdio>
-#include <functional>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QStandardPaths>
+
 #include <memory>
-#include <vector>
 
 Q_LOGGING_CATEGORY(probeTiming, "vq.timing")
 
 namespace {
 
-void say(const QString& line) {
-    std::fprintf(stderr, "probe: %s\n", qPrintable(line));
-    std::fflush(stderr);
-}
+using namespace probe;
 
 QVariant route(std::initializer_list<std::pair<const QString, QVariant>> keys) {
     return QVariant(QVariantMap(keys));
 }
 
-QObject* findIn(QObject* root, const QString& name) {
-    if (!root)
-        return nullptr;
-    if (root->objectName() == name)
-        return root;
-    if (auto* item = qobject_cast<QQuickItem*>(root)) {
-        for (QQuickItem* child : item->childItems())
-            if (QObject* found = findIn(child, name))
-                return found;
-    }
-    for (QObject* child : root->children())
-        if (QObject* found = findIn(child, name))
-            return found;
-    return nullptr;
-}
-
-// The first visible window holding an object of that name, and the object.
-QObject* findObject(const QString& name, QQuickWindow** window = nullptr) {
-    for (QWindow* w : QGuiApplication::topLevelWindows()) {
-        auto* qw = qobject_cast<QQuickWindow*>(w);
-        if (!qw || !qw->isVisible())
-            continue;
-        if (QObject* found = findIn(qw->contentItem(), name)) {
-            if (window)
-                *window = qw;
-            return found;
-        }
-    }
-    return nullptr;
-}
-
-int callInt(QObject* o, const char* method) {
-    int result = 0;
-    if (o)
-        QMetaObject::invokeMethod(o, method, Q_RETURN_ARG(int, result));
-    return result;
-}
-
-// One step: a condition polled until it holds or the deadline passes.
-struct Step {
-    QString what;
-    std::function<void()> act;   // run once when the step starts
-    std::function<bool()> done;  // polled
-    int timeoutMs;
-};
-
-class Probe : public QObject {
+class Probe : public Runner {
 public:
-    Probe() {
-        build();
-        connect(&timer_, &QTimer::timeout, this, &Probe::poll);
-        timer_.start(10);
-    }
+    Probe() { build(); }
 
 private:
     // The quote view of the current tab (the home tab holds one of its own).
@@ -122,21 +54,6 @@ private:
         return line == QLatin1String(lineType) && callInt(c, "getCycle") == cycle &&
                callInt(c, "getFirstKLineSize") > 0;
     }
-    void key(int k, const QString& text = QString()) {
-        QQuickWindow* w = mainWindow();
-        if (w)
-            QTest::keyClick(w, Qt::Key(k), Qt::NoModifier);
-        Q_UNUSED(text);
-    }
-    QQuickWindow* mainWindow() const {
-        for (QWindow* w : QGuiApplication::topLevelWindows()) {
-            auto* qw = qobject_cast<QQuickWindow*>(w);
-            if (qw && qw->isVisible() && !findIn(qw->contentItem(), QStringLiteral("userField")) &&
-                findIn(qw->contentItem(), QStringLiteral("tabArea")))
-                return qw;
-        }
-        return nullptr;
-    }
     // The next frame of the main window after `since` started, then the timing line.
     void timeFirstFrame(const QString& label) {
         QQuickWindow* w = mainWindow();
@@ -154,37 +71,8 @@ private:
     }
 
     void build() {
-        steps_.push_back({"login window", nullptr,
-                          [] {
-                              // Ready once the server's address document has arrived.
-                              QQuickWindow* w = nullptr;
-                              return findObject(QStringLiteral("userField"), &w) &&
-                                     w->property("state_").toString() == QLatin1String("ready");
-                          },
-                          30000});
-        steps_.push_back(
-            {"log in as demo",
-             [] {
-                 QQuickWindow* w = nullptr;
-                 findObject(QStringLiteral("userField"), &w);
-                 findObject(QStringLiteral("userField"))->setProperty("text", "demo");
-                 findObject(QStringLiteral("passwordField"))->setProperty("text", "demo123");
-                 QMetaObject::invokeMethod(w, "login");
-             },
-             [this] { return mainWindow() != nullptr; }, 60000});
-        steps_.push_back({"security list arrived", nullptr,
-                          [this] {
-                              QQuickWindow* w = mainWindow();
-                              QQmlEngine* engine = w ? qmlEngine(w) : nullptr;
-                              return engine && dictionaryReady(engine);
-                          },
-                          30000});
-        steps_.push_back({"type 600000",
-                          [this] {
-                              mainWindow()->requestActivate();
-                              for (char c : QByteArray("600000"))
-                                  QTest::keyClick(mainWindow(), c);
-                          },
+        addLoginSteps(QStringLiteral("600000"), 1);
+        steps_.push_back({"type 600000", [] { type("600000"); },
                           [] {
                               QObject* list = findObject(QStringLiteral("searchList"));
                               return list && list->property("count").toInt() > 0;
@@ -350,30 +238,6 @@ private:
                           10000});
     }
 
-    // The keyboard search reads the local dictionary, which is filled once the quote engine
-    // has sent its code list.
-    static bool dictionaryReady(QQmlEngine* engine) {
-        const QString connection = QStringLiteral("quote_view_probe");
-        bool found = false;
-        {
-            QSqlDatabase db =
-                QSqlDatabase::contains(connection)
-                    ? QSqlDatabase::database(connection)
-                    : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-            db.setDatabaseName(engine->offlineStorageDatabaseFilePath(QStringLiteral("kvst")) +
-                               QStringLiteral(".sqlite"));
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-            if (db.open()) {
-                QSqlQuery q(db);
-                found = q.exec(QStringLiteral("SELECT count(*) FROM StockDictionary WHERE "
-                                              "code = '600000' AND market = 1")) &&
-                        q.next() && q.value(0).toInt() > 0;
-                db.close();
-            }
-        }
-        return found;
-    }
-
     // With VQ_PROBE_SHOTS naming a folder, the probe also walks through the other views of the
     // quote view and leaves a picture of each step there, for looking at.
     void tour() {
@@ -456,61 +320,12 @@ private:
                           [this] { return chartHasBars("mline", 32); }, 20000});
     }
 
-    void shoot(const QString& what) {
-        QQuickWindow* w = mainWindow();
-        if (shots_.isEmpty() || !w)
-            return;
-        QString name = what;
-        name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("_"));
-        // What the screen shows (web pages included), as a user would see it.
-        if (!w->isExposed() || !w->screen())
-            return;
-        w->screen()->grabWindow(0).save(QStringLiteral("%1/%2_%3.png")
-                                            .arg(shots_)
-                                            .arg(index_, 2, 10, QLatin1Char('0'))
-                                            .arg(name));
-    }
-
-    void poll() {
-        if (index_ >= steps_.size()) {
-            timer_.stop();
-            say(QStringLiteral("done"));
-            QCoreApplication::exit(0);
-            return;
-        }
-        Step& s = steps_[index_];
-        if (!started_) {
-            started_ = true;
-            stepClock_.start();
-            if (s.act)
-                s.act();
-        }
-        if (s.done()) {
-            say(QStringLiteral("ok %1 (%2 ms)").arg(s.what).arg(stepClock_.elapsed()));
-            shoot(s.what);
-            ++index_;
-            started_ = false;
-            return;
-        }
-        if (stepClock_.elapsed() > s.timeoutMs) {
-            timer_.stop();
-            say(QStringLiteral("FAIL %1").arg(s.what));
-            QCoreApplication::exit(3);
-        }
-    }
-
-    std::vector<Step> steps_;
-    size_t index_ = 0;
-    bool started_ = false;
     bool timing_ = false;
     bool painted_ = false;
     int tabsBeforeEsc_ = 0;
     bool overlayAsked_ = false;
     QString drawing_;
-    QString shots_ = qEnvironmentVariable("VQ_PROBE_SHOTS");
     QElapsedTimer since_;
-    QElapsedTimer stepClock_;
-    QTimer timer_;
 };
 
 void startProbe() {
