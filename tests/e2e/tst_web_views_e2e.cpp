@@ -252,7 +252,7 @@ void TestWebViewsE2E::checkLoginNotice() {
     QObject* web = findInWindow(notice, "webView");
     QVERIFY(web);
     QTRY_COMPARE_WITH_TIMEOUT(web->property("loadProgress").toInt(), 100, 15000);
-    QTRY_COMPARE(notice->title(), QStringLiteral("金融终端  ") + kNewsTitle);
+    QTRY_COMPARE_WITH_TIMEOUT(notice->title(), QStringLiteral("金融终端  ") + kNewsTitle, 10000);
     QCOMPARE(noticeRecord().value("pop").toString(), QString());
 
     notice->close();
@@ -295,7 +295,7 @@ void TestWebViewsE2E::checkNewsList(QQuickWindow* window) {
     QCOMPARE(list->property("rows").toList().first().toMap().value("title").toString(), kNewsTitle);
     // Research of the security loads with it, for the chart's markers (none published).
     QObject* research = findNamed(view, "researchList");
-    QTRY_VERIFY(!research->property("loading").toBool());
+    QTRY_VERIFY_WITH_TIMEOUT(!research->property("loading").toBool(), 15000);
     QCOMPARE(research->property("message").toString(), QStringLiteral("暂无研究报告"));
 
     // The list lays its rows out before the next frame.
@@ -308,7 +308,7 @@ void TestWebViewsE2E::checkNewsList(QQuickWindow* window) {
     QObject* web = findInWindow(browser, "webView");
     QTRY_COMPARE_WITH_TIMEOUT(web->property("loadProgress").toInt(), 100, 15000);
     QVERIFY(web->property("url").toString().endsWith(QStringLiteral("/news/view?id=1")));
-    QTRY_COMPARE(browser->title(), QStringLiteral("金融终端  ") + kNewsTitle);
+    QTRY_COMPARE_WITH_TIMEOUT(browser->title(), QStringLiteral("金融终端  ") + kNewsTitle, 10000);
     QVERIFY(!browser->property("show_alert").toBool());
 }
 
@@ -342,7 +342,7 @@ void TestWebViewsE2E::checkLinks(QQuickWindow* window, QQuickWindow* browser) {
         QObject* before = currentView(window);
         notice->setProperty("message", QString());
         runScript(web, QStringLiteral("location.href = '%1'").arg(QLatin1String(c.link)));
-        QTRY_COMPARE(notice->property("message").toString(), c.message);
+        QTRY_COMPARE_WITH_TIMEOUT(notice->property("message").toString(), c.message, 10000);
         QCOMPARE(tabs->property("count").toInt(), count);
         QCOMPARE(currentView(window), before);
     }
@@ -357,9 +357,9 @@ void TestWebViewsE2E::checkNewWindow(QQuickWindow* browser) {
         browserWindows().size() == 2 && (opened = browserWindows().last()) != browser, 10000);
     QObject* openedWeb = findInWindow(opened, "webView");
     QTRY_COMPARE_WITH_TIMEOUT(openedWeb->property("loadProgress").toInt(), 100, 15000);
-    QTRY_COMPARE(opened->title(), QStringLiteral("金融终端  ") + kNewsTitle);
+    QTRY_COMPARE_WITH_TIMEOUT(opened->title(), QStringLiteral("金融终端  ") + kNewsTitle, 10000);
     runScript(web, "window.popup.close()");
-    QTRY_COMPARE(browserWindows().size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(browserWindows().size(), 1, 10000);
 }
 
 // A download from the item page is saved at once under the page title and the time.
