@@ -3,11 +3,12 @@
 // checks each page the table shows against the order the server computes from its own
 // snapshot, fetched on a connection of the probe's own (VQ_PROBE_QUOTE names the quote
 // service). PageDown must show the next page of that order; Enter opens the quote view of the
-// selected row, and PageDown there must step to the next security of the list.
+// selected row, and PageDown there must step to the next security of the list. Last, the
+// command "80" opens the composite ranking of the same block with its nine lists filled.
 //
 // The market moves while the probe looks: a page and a snapshot fetched a moment apart may
-// come from different rounds of the market. A comparison that fails is therefore made again
-// with a fresh snapshot until one matches or the step's deadline passes.
+// come from different rounds of the market. The pages shown and the snapshots fetched are
+// therefore kept until some page equals some snapshot's order or the step's deadline passes.
 
 #include "tests/e2e/probe_support.h"
 #include "tests/e2e/server_ranking.h"
@@ -202,6 +203,29 @@ private:
                  return !next_.isEmpty() && v &&
                         v->property("code").toString() == next_.value("code").toString() &&
                         v->property("market").toInt() == next_.value("market").toInt();
+             },
+             20000});
+        steps_.push_back({"type 80", [] { type("80"); },
+                          [] { return findObject(QStringLiteral("searchRow_0")) != nullptr; },
+                          10000});
+        steps_.push_back(
+            {"Enter opens the composite ranking with nine live lists", [] { key(Qt::Key_Return); },
+             [] {
+                 QObject* v = currentView();
+                 if (!v || v->objectName() != QLatin1String("marketTopMonitor"))
+                     return false;
+                 for (int i = 0; i < 9; ++i) {
+                     QObject* t = findIn(v, QStringLiteral("monitorTable_%1").arg(i));
+                     QObject* m = t ? t->property("table_model").value<QObject*>() : nullptr;
+                     QString ctx;
+                     if (m)
+                         QMetaObject::invokeMethod(m, "getCtx", Q_RETURN_ARG(QString, ctx));
+                     if (!m || t->property("rowCount").toInt() == 0 ||
+                         QJsonDocument::fromJson(ctx.toUtf8()).object().value("block_").toInt() !=
+                             int(kBlock))
+                         return false;
+                 }
+                 return true;
              },
              20000});
     }

@@ -1,8 +1,8 @@
 // The gain ranking of the whole market in the real terminal against a real server: the
 // ranking probe preloaded into the terminal opens it with the command "60", compares the
 // first and the next page with the order the server computes from its own snapshot, opens
-// the selected row's quote view with Enter and steps to the list's next security with
-// PageDown.
+// the selected row's quote view with Enter, steps to the list's next security with PageDown,
+// and opens the composite ranking of the same block with the command "80".
 
 #include "tests/e2e/probed_terminal.h"
 
