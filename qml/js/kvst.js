@@ -74,7 +74,7 @@ function appendAction(db, action, remark) {
 function findSecurity(db, code, market) {
     var row = null;
     db.readTransaction(function(tx) {
-        var rs = tx.executeSql("SELECT code, market, name, type, pinyin FROM StockDictionary "
+        var rs = tx.executeSql("SELECT code, market, name, type, pinyin, active FROM StockDictionary "
                                + "WHERE code = ? AND market = ? LIMIT 1", [String(code), Number(market)]);
         if (rs.rows.length > 0)
             row = rs.rows.item(0);

@@ -121,6 +121,11 @@ Item {
             return;
         }
         var host = hostWindow();
+        // The dictionary's own route, so that a quote tab the search opened is found again.
+        if (row.active && host && host.onChangedTabView) {
+            host.onChangedTabView(row.name, String(row.active), false);
+            return;
+        }
         if (host && host.onChangeToMQView)
             host.onChangeToMQView({ "code": row.code, "market": row.market, "name": row.name,
                                            "type": row.type });

@@ -327,6 +327,14 @@ void TestWebViewsE2E::checkLinks(QQuickWindow* window, QQuickWindow* browser) {
     QCOMPARE(currentView(window)->property("market").toInt(), 1);
     // The page stays where it was.
     QVERIFY(web->property("url").toString().endsWith(QStringLiteral("/news/view?id=1")));
+    // The same link again finds the tab it opened.
+    const int opened = tabs->property("count").toInt();
+    QObject* quoteTab = currentView(window);
+    QMetaObject::invokeMethod(tabs, "setCurrent", Q_ARG(QVariant, 0));
+    QTRY_VERIFY(currentView(window) != quoteTab);
+    runScript(web, "document.querySelector('a.quote').click()");
+    QTRY_VERIFY_WITH_TIMEOUT(currentView(window) == quoteTab, 10000);
+    QCOMPARE(tabs->property("count").toInt(), opened);
 
     struct Case {
         const char* link;
