@@ -9,6 +9,7 @@ import "common"
 import "quote"
 import "quote/panel"
 import "quote/paint"
+import "table"
 import "js/cycles.js" as Cycles
 import "js/formula_map.js" as FormulaMap
 import "js/superposition.js" as Overlays
@@ -428,6 +429,37 @@ FocusScope {
         indicatorBar.shown = FormulaMap.chartOf(layout, lineChart()).sub_charts.map(function(x) { return x.fname; });
     }
 
+    // ---- the chart's menu ----
+
+    function openChartMenu(chartItem, x, y) {
+        if (chart !== "kline" && chart !== "mline")
+            return;
+        chartMenu.popupChart({ "chart": chart, "code": code, "market": market, "type": type,
+                               "name": name, "kcmd": query_map_.kcmd ? String(query_map_.kcmd) : "",
+                               "crosshair": stack.mainQChart !== null
+                                            && stack.mainQChart.getShowCrosshairLine() },
+                             chartItem, x, y);
+    }
+
+    // Entries the view itself performs: crosshair, hold mode, and route parameters (chart
+    // switches, ex-rights).
+    function chartMenuChosen(q) {
+        var active = q.active === undefined ? "" : String(q.active);
+        if (active === "crosshair") {
+            var want = String(q.crosshair) === "true";
+            if (stack.mainQChart && stack.mainQChart.getShowCrosshairLine() !== want)
+                stack.changeShowCrosshairLine();
+        } else if (active === "hold") {
+            toolBar.hold = String(q.hold) === "true";
+            toolBar.holdToggled(toolBar.hold);
+        } else if (active === "") {
+            var route = {};
+            for (var k in q)
+                route[k] = q[k];
+            updateQuery(route);
+        }
+    }
+
     // ---- previous / next ----
 
     function setupRing(encoded) {
@@ -626,6 +658,7 @@ FocusScope {
             onLoadMoreKLine: if (view.chart === "kline") model.loadMoreKLine(512)
             onShowTextDlg: view.openTextDialog(qchart, editP, text, color, fontStr)
             onShowPaintBoardMenu: paintMenu.popupFor(qchart, type, x, y, qchart)
+            onShowRMenu: view.openChartMenu(self, x, y)
         }
         IndicatorBar {
             id: indicatorBar
@@ -765,6 +798,12 @@ FocusScope {
             visible = false;
             stack.mainQChart.setPaintBoardActive(false);
         }
+    }
+
+    QuoteContextMenu {
+        id: chartMenu
+        onRouteChosen: view.chartMenuChosen(query)
+        onChangeToMQView: view.changeToMQView(codeInfo)
     }
 
     PaintMenu {

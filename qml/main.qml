@@ -265,6 +265,11 @@ ApplicationWindow {
 
     // --- Background synchroniser ----------------------------------------------------------
 
+    // The server's watchlist replaced the one held (another terminal edited it).
+    function watchlistChanged() {
+        tabArea.notifyMyStockChange();
+    }
+
     function heartbeatAnswered(ok, json) {
         if (!syncTimer.running)
             return;

@@ -260,6 +260,21 @@ int serve(const Args& args) {
     http.addRegistrar(vq::screening::routes(
         std::shared_ptr<const vq::market::Market>(market.get(), [](const vq::market::Market*) {})));
 #endif
+    // The quote service is made here so that its counters can be served; it starts below.
+    vq::quote::ServiceOptions quoteOptions;
+    quoteOptions.host = options.quoteHost;
+    quoteOptions.port = uint16_t(options.quotePort);
+    vq::quote::QuoteService quote(*market, quoteOptions);
+    // /quote_stats: how many terminals are connected and how many lists and charts they keep
+    // subscribed, for the operator and for tests of the terminal's unsubscribing.
+    http.addRegistrar([&quote](vq::http::Router& router) {
+        router.get("/quote_stats", [&quote](const httplib::Request&, httplib::Response& res) {
+            vq::http::sendJson(
+                res,
+                vq::http::success({{QStringLiteral("sessions"), quote.sessionCount()},
+                                   {QStringLiteral("subscriptions"), quote.subscriptionCount()}}));
+        });
+    });
 #endif
     if (!http.start(&error)) {
 #ifdef VQ_HAVE_QUOTE_SERVICE
@@ -269,10 +284,6 @@ int serve(const Args& args) {
     }
 #ifdef VQ_HAVE_QUOTE_SERVICE
     // After the HTTP server, so a second server on the same ports reports the HTTP port.
-    vq::quote::ServiceOptions quoteOptions;
-    quoteOptions.host = options.quoteHost;
-    quoteOptions.port = uint16_t(options.quotePort);
-    vq::quote::QuoteService quote(*market, quoteOptions);
     if (!quote.start(&error)) {
         http.stop();
         market->stop();

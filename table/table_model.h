@@ -57,6 +57,7 @@ public:
     // List requests. Each cancels the running subscription and subscribes the reconfigured
     // context; a negative `field` asks for the engine's own order.
     Q_INVOKABLE void getQuotePeroidRealTime(uint block_id, int field, uint mode, uint page_size);
+    Q_INVOKABLE void getGroupStockRealTime(int index, int field, uint mode, uint page_size);
     Q_INVOKABLE void getStockPoolRealTime(int index, int field, uint mode, uint page_size);
     Q_INVOKABLE void getMyStockRealTime(int index, int field, uint mode, uint page_size,
                                         uint page_index = 0);

@@ -1,6 +1,7 @@
 // The list requests of the quote table: each reconfigures the model's one context.
 #include "table/table_model.h"
 
+#include "service/cloud_group_document.h"
 #include "service/qmystock_service.h"
 #include "service/qstockpool_service.h"
 
@@ -107,6 +108,10 @@ bool TableModel::requestGroup(const QJsonObject& document, int index, int field,
     subscribeCodes(groups.at(index).toObject().value("codes").toArray(), 1, field, mode, page_size,
                    page_index, false);
     return true;
+}
+
+void TableModel::getGroupStockRealTime(int index, int field, uint mode, uint page_size) {
+    requestGroup(service::cloudGroupDocument(), index, field, mode, page_size, 0);
 }
 
 void TableModel::getStockPoolRealTime(int index, int field, uint mode, uint page_size) {

@@ -1,8 +1,9 @@
-// The main window's background synchroniser: queued watchlist commands on every tick, the
-// heartbeat and the queued usage records on every sixth.
+// The main window's background synchroniser: queued watchlist commands and then the server's
+// watchlist on every tick, the heartbeat and the queued usage records on every sixth.
 //
-// `view` is the main window; it provides `services` (base, util), `db`, and
-// heartbeatAnswered(ok, json) for the verdict on each heartbeat.
+// `view` is the main window; it provides `services` (base, util, myStock), `db`,
+// heartbeatAnswered(ok, json) for the verdict on each heartbeat and watchlistChanged() for a
+// watchlist that changed on the server.
 .import "http.js" as Http
 
 var kJsonHeader = { "Content-Type": "application/json" };
@@ -44,13 +45,13 @@ function queueWatchlistCommand(db, cmd, code, market, groupId, groupName) {
     });
 }
 
-// Sends the queued watchlist commands; `done`, when given, is called once the send answered
-// (or at once, later in the event loop, when nothing was queued).
+// Sends the queued watchlist commands; `done(ok)`, when given, is called once the send
+// answered (or at once, later in the event loop, when nothing was queued).
 function sendWatchlistCommands(view, done, timeout) {
     var rows = takeRows(view.db, "mystock_cmd");
     if (rows.length === 0) {
         if (done)
-            Qt.callLater(done);
+            Qt.callLater(done, true);
         return 0;
     }
     var body = [];
@@ -61,8 +62,56 @@ function sendWatchlistCommands(view, done, timeout) {
     }
     var url = Http.appendQuery(address(view, "mystock"),
                                { "user_id": loginValue(view, "user.id"), "cmd": "update" });
-    Http.postData(url, body, kJsonHeader, done ? function() { done(); } : null, timeout);
+    Http.postData(url, body, kJsonHeader, done ? function(ok) { done(ok); } : null, timeout);
     return rows.length;
+}
+
+// The highest command id ever queued: a local edit since a moment shows as a higher one.
+function lastQueuedId(db) {
+    var seq = 0;
+    try {
+        db.readTransaction(function(tx) {
+            var rs = tx.executeSql("SELECT seq FROM sqlite_sequence WHERE name = 'mystock_cmd'");
+            if (rs.rows.length > 0)
+                seq = Number(rs.rows.item(0).seq);
+        });
+    } catch (e) {
+        // No command was ever queued: the sequence table does not exist yet.
+    }
+    return seq;
+}
+
+function pendingCommands(db) {
+    var n = 0;
+    db.readTransaction(function(tx) {
+        n = Number(tx.executeSql("SELECT COUNT(*) AS n FROM mystock_cmd").rows.item(0).n);
+    });
+    return n;
+}
+
+// Takes the server's watchlist when it differs from the one held: groups or securities
+// edited by another terminal of the same user then show here too. An answer is dropped when
+// a local edit was queued after the question went out or is still waiting to be sent, since
+// the server did not know it yet; the next round asks again. `view.watchlistChanged()` is
+// called after the watchlist was replaced; `done(replaced)` when given, in every case.
+function refreshWatchlist(view, done) {
+    var myStock = view.services.myStock;
+    var since = lastQueuedId(view.db);
+    Http.getData(address(view, "mystock"), { "user_id": loginValue(view, "user.id"), "cmd": "get" },
+                 kJsonHeader, function(ok, json) {
+        var replaced = false;
+        if (ok && json && json.code === "0000" && Array.isArray(json.result)
+                && lastQueuedId(view.db) === since && pendingCommands(view.db) === 0) {
+            var held = myStock.getJson().result;
+            if (JSON.stringify(held === undefined ? null : held) !== JSON.stringify(json.result)) {
+                myStock.fromJson(JSON.stringify(json));
+                replaced = true;
+                view.watchlistChanged();
+            }
+        }
+        if (done)
+            done(replaced);
+    });
 }
 
 function sendUsageRecords(view) {
@@ -102,7 +151,10 @@ function heartbeatVerdict(failures, ok, json) {
 
 // One tick of the timer; `tick` counts from 1.
 function onTick(view, tick) {
-    sendWatchlistCommands(view);
+    sendWatchlistCommands(view, function(sent) {
+        if (sent && view.services.myStock)
+            refreshWatchlist(view);
+    });
     if (tick % kHeartbeatEvery === 0) {
         sendHeartbeat(view);
         sendUsageRecords(view);

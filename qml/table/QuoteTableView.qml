@@ -196,6 +196,13 @@ FocusScope {
         info.json = encodeURIComponent(tableModel.getCtx());
         changeToMQView(info);
     }
+    // The row's menu: watchlist actions, its charts and research pages, the list's charts.
+    function openMenu(row, x, y) {
+        var info = tableModel.getCodeInfo(row);
+        info.row = row;
+        info.json = encodeURIComponent(tableModel.getCtx());
+        contextMenu.popupTable(info, root, x, y);
+    }
     function sortBy(column) {
         if (tableModel.getSortField(column) < 0)
             return;
@@ -329,6 +336,8 @@ FocusScope {
             var r = rowAt(mouse.y);
             if (r >= 0)
                 root.select(r);
+            if (r >= 0 && mouse.button === Qt.RightButton)
+                root.openMenu(r, mouse.x, mouse.y + Theme.tableHeaderHeight);
         }
         onDoubleClicked: root.openSelected()
         onWheel: {
@@ -340,6 +349,13 @@ FocusScope {
                 rightTable.contentX = Math.max(0, Math.min(rightTable.contentWidth - rightTable.width,
                                                            rightTable.contentX - wheel.angleDelta.x / 4));
         }
+    }
+
+    QuoteContextMenu {
+        id: contextMenu
+        onMystockChange: root.mystockChange()
+        onChangeToMQView: root.changeToMQView(codeInfo)
+        onChangeToTabView: root.changeToTabView(title, url)
     }
 
     Component.onCompleted: refreshShape()

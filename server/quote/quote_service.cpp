@@ -94,8 +94,12 @@ struct Session {
 class QuoteService::Loop {
 public:
     Loop(const market::Market& m, const ServiceOptions& o, std::atomic<int>& count,
-         std::atomic<size_t>& peak)
-        : answerer_(m), options_(o), sessionCount_(count), peakPending_(peak) {
+         std::atomic<size_t>& peak, std::atomic<int>& subscriptions)
+        : answerer_(m),
+          options_(o),
+          sessionCount_(count),
+          peakPending_(peak),
+          subscriptionCount_(subscriptions) {
         wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     }
     ~Loop() {
@@ -470,21 +474,25 @@ private:
     }
 
     void reap() {
+        size_t live = 0;
         for (auto it = sessions_.begin(); it != sessions_.end();) {
             if (it->dead) {
                 ::close(it->fd);
                 it = sessions_.erase(it);
             } else {
+                live += it->subs.size();
                 ++it;
             }
         }
         sessionCount_ = int(sessions_.size());
+        subscriptionCount_ = int(live);
     }
 
     Answerer answerer_;
     ServiceOptions options_;
     std::atomic<int>& sessionCount_;
     std::atomic<size_t>& peakPending_;
+    std::atomic<int>& subscriptionCount_;
     std::list<Session> sessions_;
     int listenFd_ = -1;
     int wakeFd_ = -1;
@@ -502,7 +510,7 @@ QuoteService::~QuoteService() {
 bool QuoteService::start(std::string* error) {
     if (loop_)
         return true;
-    auto loop = std::make_unique<Loop>(market_, options_, sessions_, peakPending_);
+    auto loop = std::make_unique<Loop>(market_, options_, sessions_, peakPending_, subscriptions_);
     if (!loop->listen(options_.host, options_.port, port_, error))
         return false;
     loop_ = std::move(loop);
@@ -523,6 +531,7 @@ void QuoteService::stop() {
         thread_.join();
     loop_.reset();
     sessions_ = 0;
+    subscriptions_ = 0;
 }
 
 }  // namespace vq::quote

@@ -55,6 +55,9 @@ public:
     void stop();
     uint16_t port() const { return port_; }
     int sessionCount() const { return sessions_.load(); }
+    // Live subscriptions over every session, as of the loop's last turn: what terminals
+    // receive pushes for (a cancelled or hidden list no longer counts).
+    int subscriptionCount() const { return subscriptions_.load(); }
     // The most output ever waiting for one session (bounded by maxPendingBytes plus one
     // answer or one round of pushes).
     size_t peakPendingBytes() const { return peakPending_.load(); }
@@ -69,6 +72,7 @@ private:
     uint16_t port_ = 0;
     std::atomic<int> sessions_{0};
     std::atomic<size_t> peakPending_{0};
+    std::atomic<int> subscriptions_{0};
 };
 
 // "HOST:PORT" into its parts; false when malformed.

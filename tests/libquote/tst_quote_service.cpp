@@ -7,6 +7,7 @@
 #include "server/quote/quote_service.h"
 
 #include <QtTest>
+#include <memory>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -143,6 +144,7 @@ private slots:
     void hostileFrames();
     void slowReaderBounded();
     void subscriptionLimit();
+    void subscriptionsCounted();
 
 private:
     int stock() const;
@@ -490,6 +492,36 @@ void TestQuoteService::subscriptionLimit() {
     QVERIFY(vqp::decodeError(f.body, e));
     QCOMPARE(e.id, limit + 1);
     QCOMPARE(int(e.code), int(vqp::ErrorCode::Overloaded));
+}
+
+// The count of live subscriptions follows subscribes, repeated subscribes of one id, cancels,
+// one-off requests that replace a subscription, and sessions that go away.
+void TestQuoteService::subscriptionsCounted() {
+    QTRY_COMPARE(service_->subscriptionCount(), 0);
+    auto c = std::make_unique<RawClient>(service_->port());
+    c->hello();
+    vqp::Request r;
+    r.action = vqp::Action::Subscribe;
+    r.period = vqp::PeriodDay;
+    r.codes = {keyOf(*market_->security(stock()))};
+    r.pageSize = 1;
+    std::string out;
+    for (uint32_t id : {1u, 2u, 3u, 2u}) {
+        r.id = id;
+        vqp::encodeRequest(r, out);
+    }
+    c->send(out);
+    QTRY_COMPARE(service_->subscriptionCount(), 3);
+    out.clear();
+    vqp::encodeCancel(1, out);
+    vqp::encodeCancel(99, out);  // never subscribed
+    r.id = 3;
+    r.action = vqp::Action::Request;
+    vqp::encodeRequest(r, out);
+    c->send(out);
+    QTRY_COMPARE(service_->subscriptionCount(), 1);
+    c.reset();
+    QTRY_COMPARE(service_->subscriptionCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestQuoteService)

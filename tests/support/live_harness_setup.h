@@ -31,6 +31,7 @@ public:
 
     Q_INVOKABLE bool ready() const { return ready_; }
     Q_INVOKABLE QString serverLog() const { return server_.log(); }
+    Q_INVOKABLE QString controlUrl() const { return QString::fromUtf8(server_.controlUrl()); }
     Q_INVOKABLE QString screenshotDir() const {
         QDir().mkpath(QStringLiteral(VQ_SCREENSHOT_DIR));
         return QStringLiteral(VQ_SCREENSHOT_DIR);

@@ -1,6 +1,8 @@
 // The quote table against a real server: rankings sorted and paged by the quote service,
 // watchlist groups, the blocks of a security, a context edited by a view, and live pushes
 // that never reset the table.
+#include "service/cloud_group_document.h"
+#include "service/qmystock_service.h"
 #include "table/table_model.h"
 #include "tests/quote/live_quote_server.h"
 
@@ -59,6 +61,8 @@ private slots:
     void groups_data();
     void groups();
     void groupBeyondTheDocument();
+    void groupSources_data();
+    void groupSources();
     void emptyBlockEmptiesTheTable();
     void blocksOfASecurity();
     void editedContext();
@@ -208,6 +212,51 @@ void TestTableLive::groupBeyondTheDocument() {
     QVERIFY(!m.requestGroup(QJsonObject{{"result", "garbage"}}, 0, -1, 0, 50, 0));
     QCOMPARE(m.getCtx(), ctx);
     QCOMPARE(m.fixedRow(), QStringList{shanghai_.at(0)});
+}
+
+// The watchlist and cloud requests each read their own process-wide document, take the
+// group asked for and, for the watchlist, the page asked for.
+void TestTableLive::groupSources_data() {
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<int>("group");
+    QTest::addColumn<uint>("pageIndex");  // the list row the page starts at
+    QTest::addColumn<int>("pageSize");
+    QTest::addColumn<int>("firstCode");  // index into the group's codes
+    QTest::addColumn<int>("rows");
+    QTest::newRow("watchlist, second group") << "watchlist" << 1 << 0u << 10 << 0 << 3;
+    // The page index is the list row the page starts at; one past the end shows the last page.
+    QTest::newRow("watchlist, from the second row") << "watchlist" << 1 << 1u << 2 << 1 << 2;
+    QTest::newRow("watchlist, start past the end") << "watchlist" << 1 << 7u << 2 << 1 << 2;
+    QTest::newRow("cloud, second group") << "cloud" << 1 << 0u << 10 << 0 << 3;
+    QTest::newRow("cloud, one member") << "cloud" << 0 << 0u << 10 << 3 << 1;
+}
+
+void TestTableLive::groupSources() {
+    QFETCH(QString, source);
+    QFETCH(int, group);
+    QFETCH(uint, pageIndex);
+    QFETCH(int, pageSize);
+    QFETCH(int, firstCode);
+    QFETCH(int, rows);
+    // The documents differ, so a request that read the wrong one lists other codes.
+    const QStringList members = {shanghai_.at(0), shanghai_.at(1), shanghai_.at(2)};
+    const QJsonObject watchlist = groupDocument({{shanghai_.at(4)}, members});
+    const QJsonObject cloud = groupDocument({{shanghai_.at(3)}, members});
+    QMyStockService().fromJson(QString::fromUtf8(QJsonDocument(watchlist).toJson()));
+    service::cloudGroupDocument() = cloud;
+    const QStringList all = {shanghai_.at(0), shanghai_.at(1), shanghai_.at(2), shanghai_.at(3)};
+
+    TableModel m;
+    if (source == "watchlist")
+        m.getMyStockRealTime(group, 1, 1, uint(pageSize), pageIndex);
+    else
+        m.getGroupStockRealTime(group, 1, 1, uint(pageSize));
+    QCOMPARE(m.headerMode(), 1);
+    QVERIFY2(waitPage(m, [&] { return m.rowCount() == rows; }),
+             qPrintable(
+                 QStringLiteral("%1 rows from %2").arg(m.rowCount()).arg(m.fixedRow().join(','))));
+    QCOMPARE(m.getCodeInfo(0).value("code").toString(), all.at(firstCode));
+    service::cloudGroupDocument() = QJsonObject();
 }
 
 void TestTableLive::emptyBlockEmptiesTheTable() {
