@@ -102,8 +102,11 @@ FocusScope {
             missedChange = false;
             refreshGroups();
             request();
-        } else {
+        } else if (table.rowCount > 0) {
             table.reSubscribe();
+        } else {
+            // An empty group has no list to renew; ask again in case it was filled meanwhile.
+            request();
         }
         var shown = charts.panelCodes;
         for (var i = 0; i < 2; ++i)
