@@ -128,6 +128,35 @@ Column smooth(const Column& x, double w) {
     return r;
 }
 
+// Comparisons as 1 and 0; a missing operand gives 0.
+Column gt(const Column& a, const Column& b) {
+    Column r(a.size());
+    for (size_t i = 0; i < a.size(); ++i) {
+        r[i] = !bad(a[i]) && !bad(b[i]) && a[i] > b[i] ? 1 : 0;
+    }
+    return r;
+}
+Column eq(const Column& a, const Column& b) {
+    Column r(a.size());
+    for (size_t i = 0; i < a.size(); ++i) {
+        r[i] = a[i] == b[i] ? 1 : 0;
+    }
+    return r;
+}
+// Bars since the signal last held, by looking back from every bar.
+Column barsSince(const Column& x) {
+    Column r(x.size(), X);
+    for (size_t i = 0; i < x.size(); ++i) {
+        for (size_t k = i + 1; k-- > 0;) {
+            if (x[k] != 0 && !bad(x[k])) {
+                r[i] = float(i - k);
+                break;
+            }
+        }
+    }
+    return r;
+}
+
 Column close(const Series& s) {
     return field(s, &Bar::close);
 }
@@ -245,6 +274,49 @@ const std::vector<Case>& cases() {
                  bool rise = !bad(c[i]) && !bad(p[i]) && c[i] > p[i];
                  bool traded = !bad(v[i]) && v[i] > 0;
                  r[i] = (rise && traded) || bad(c[i]) ? 1.0f : 0.0f;
+             }
+             return r;
+         }},
+        {"SMA with a weight above one",
+         {{"C #2 #3 @SMA", "R"}},
+         "R",
+         [](const Series& s) { return smooth(close(s), 1.5); }},
+        {"BARSLAST of a rare signal",
+         {{"H #60 @HHV H = @BARSLAST", "R"}},
+         "R",
+         [](const Series& s) {
+             return barsSince(eq(extreme(field(s, &Bar::high), 60, true), field(s, &Bar::high)));
+         }},
+        {"BARSLAST of a frequent signal",
+         {{"C O > @BARSLAST", "R"}},
+         "R",
+         [](const Series& s) { return barsSince(gt(close(s), field(s, &Bar::open))); }},
+        {"COUNT over a fixed window",
+         {{"C O > #10 @COUNT", "R"}},
+         "R",
+         [](const Series& s) {
+             Column up = gt(close(s), field(s, &Bar::open)), r(up.size());
+             for (size_t i = 0; i < up.size(); ++i) {
+                 float n = 0;
+                 for (size_t k = i >= 9 ? i - 9 : 0; k <= i; ++k) {
+                     n += up[k] != 0 ? 1 : 0;
+                 }
+                 r[i] = n;
+             }
+             return r;
+         }},
+        {"LONGCROSS",
+         {{"C C #5 @MA #3 @LONGCROSS", "R"}},
+         "R",
+         [](const Series& s) {
+             Column a = close(s), b = ma(close(s), 5), r(a.size(), 0);
+             auto valid = [&](size_t i) { return !bad(a[i]) && !bad(b[i]); };
+             for (size_t i = 3; i < a.size(); ++i) {
+                 bool below = true;
+                 for (size_t k = i - 3; k < i; ++k) {
+                     below = below && valid(k) && a[k] < b[k];
+                 }
+                 r[i] = below && valid(i) && a[i] > b[i] ? 1 : 0;
              }
              return r;
          }},
