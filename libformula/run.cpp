@@ -498,9 +498,26 @@ const float* Eval::series(const Value& v) {
     if (v.type == Value::Series) {
         return v.p;
     }
-    float* d = alloc();
-    std::fill(d, d + n, v.type == Value::Scalar ? v.s : kInvalid);
-    return d;
+    // A number spread over the bars is read only, so it is kept from run to run (a drawn level
+    // such as 0 costs no pass) while the bar count stays.
+    float value = v.type == Value::Scalar ? v.s : kInvalid;
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    if (!ctx.levels.empty() && ctx.levels.front().second.size() != size_t(n)) {
+        ctx.levels.clear();  // kept from runs over another bar count
+    }
+    for (auto& level : ctx.levels) {
+        if (level.first == bits) {
+            return level.second.data();
+        }
+    }
+    if (ctx.levels.size() >= 8) {
+        float* d = alloc();
+        std::fill(d, d + n, value);
+        return d;
+    }
+    ctx.levels.emplace_back(bits, std::vector<float>(size_t(n), value));
+    return ctx.levels.back().second.data();
 }
 
 bool Eval::finite(const float* x) {

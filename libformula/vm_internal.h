@@ -8,6 +8,7 @@
 #include <cfloat>
 #include <cstdint>
 #include <cstring>
+#include <list>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -238,6 +239,9 @@ struct Context {
     size_t poolUsed = 0;
     std::vector<Value> stack;
     std::vector<std::pair<const float*, bool>> finiteSeries;  // Eval::finite's answers
+    // Numbers spread over every bar by Eval::series, by their bits; kept between runs. A list,
+    // not a vector of vectors that could move: readers hold pointers into them.
+    std::list<std::pair<uint32_t, std::vector<float>>> levels;
     std::vector<MemoEntry> memo;
     std::unordered_multimap<size_t, size_t> memoIndex;
     void* extState[8] = {};

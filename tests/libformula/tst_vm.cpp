@@ -698,6 +698,27 @@ private slots:
         fml_vm_release(vm);
     }
 
+    // A number drawn as a line is kept from run to run; the bar count changing in between must
+    // neither shorten nor stale it.
+    void drawnLevelFollowsTheBarCount() {
+        ChartVm vm;
+        int ctx = fml_ctx_create(vm.vm);
+        push(ctx, "#7", "LEVEL", FML_DRAW_CURVE);
+        push(ctx, "C #7 @MAX", "HIGHER", FML_DRAW_CURVE);
+        for (int bars : {3, 600, 2, 600}) {
+            Series s = closes(std::vector<float>(size_t(bars), 9.0f));
+            QVERIFY2(vm.run(ctx, s), fml_ctx_last_error(ctx));
+            fml_op_line line{};
+            QVERIFY(fml_ctx_op_line(ctx, &line, 0));
+            QCOMPARE(line.count, bars);
+            for (int i = 0; i < bars; ++i) {
+                QCOMPARE(line.values[i], 7.0f);
+            }
+            QCOMPARE(testbars::read(ctx, "HIGHER", bars), std::vector<float>(size_t(bars), 9.0f));
+        }
+        fml_ctx_release(ctx);
+    }
+
     void releasedHandlesAreInert() {
         int vm = fml_vm_create();
         int ctx = fml_ctx_create(vm);
