@@ -39,50 +39,87 @@ bool finiteAndPresent(const float* x, int n) {
     return bad == 0;
 }
 
+namespace {
+
+// The constants of one smoothing weight, and one block of eight through it.
+struct Weight {
+    V4d W, K1, K2, K4, powLow, powHigh;
+    double k8;
+    explicit Weight(double w) {
+        const double keep = 1.0 - w;
+        double k[9];
+        k[0] = 1.0;
+        for (int i = 1; i <= 8; ++i) {
+            k[i] = k[i - 1] * keep;
+        }
+        W = V4d{w, w, w, w};
+        K1 = V4d{keep, keep, keep, keep};
+        K2 = V4d{k[2], k[2], k[2], k[2]};
+        K4 = V4d{k[4], k[4], k[4], k[4]};
+        powLow = V4d{k[1], k[2], k[3], k[4]};
+        powHigh = V4d{k[5], k[6], k[7], k[8]};
+        k8 = k[8];
+    }
+};
+
+inline __attribute__((always_inline)) void smoothBlock(const Weight& c, V4d xLo, V4d xHi, float* o,
+                                                       double& y) {
+    const V4d zero = {0, 0, 0, 0};
+    V4d lo = c.W * xLo;
+    V4d hi = c.W * xHi;
+    // Step 1: each bar adds keep times the bar before it.
+    V4d sLo = __builtin_shuffle(zero, lo, V4l{0, 4, 5, 6});
+    V4d sHi = __builtin_shuffle(lo, hi, V4l{3, 4, 5, 6});
+    lo = lo + c.K1 * sLo;
+    hi = hi + c.K1 * sHi;
+    // Step 2: keep^2 times the partial sum two bars before.
+    sLo = __builtin_shuffle(zero, lo, V4l{0, 1, 4, 5});
+    sHi = __builtin_shuffle(lo, hi, V4l{2, 3, 4, 5});
+    lo = lo + c.K2 * sLo;
+    hi = hi + c.K2 * sHi;
+    // Step 3: keep^4 times the partial sum four bars before.
+    hi = hi + c.K4 * lo;
+    const V4d Y = {y, y, y, y};
+    V4f fLo = __builtin_convertvector(lo + c.powLow * Y, V4f);
+    V4f fHi = __builtin_convertvector(hi + c.powHigh * Y, V4f);
+    std::memcpy(o, &fLo, sizeof fLo);
+    std::memcpy(o + 4, &fHi, sizeof fHi);
+    y = hi[3] + c.k8 * y;
+}
+
+}  // namespace
+
 VQ_LANES
 int smoothInLanes(const float* x, float* o, int n, double w, double* state) {
-    const double keep = 1.0 - w;
-    double k[9];
-    k[0] = 1.0;
-    for (int i = 1; i <= 8; ++i) {
-        k[i] = k[i - 1] * keep;
-    }
-    const V4d zero = {0, 0, 0, 0};
-    const V4d W = {w, w, w, w};
-    const V4d K1 = {keep, keep, keep, keep}, K2 = {k[2], k[2], k[2], k[2]};
-    const V4d K4 = {k[4], k[4], k[4], k[4]};
-    const V4d powLow = {k[1], k[2], k[3], k[4]}, powHigh = {k[5], k[6], k[7], k[8]};
-    const double k8 = k[8];
+    const Weight c(w);
     double y = *state;
     int i = 0;
     for (; i + 8 <= n; i += 8) {
         V4f lo4, hi4;
         std::memcpy(&lo4, x + i, sizeof lo4);
         std::memcpy(&hi4, x + i + 4, sizeof hi4);
-        V4d lo = W * widen(lo4);
-        V4d hi = W * widen(hi4);
-        // Step 1: each bar adds keep times the bar before it.
-        V4d sLo = __builtin_shuffle(zero, lo, V4l{0, 4, 5, 6});
-        V4d sHi = __builtin_shuffle(lo, hi, V4l{3, 4, 5, 6});
-        lo = lo + K1 * sLo;
-        hi = hi + K1 * sHi;
-        // Step 2: keep^2 times the partial sum two bars before.
-        sLo = __builtin_shuffle(zero, lo, V4l{0, 1, 4, 5});
-        sHi = __builtin_shuffle(lo, hi, V4l{2, 3, 4, 5});
-        lo = lo + K2 * sLo;
-        hi = hi + K2 * sHi;
-        // Step 3: keep^4 times the partial sum four bars before.
-        hi = hi + K4 * lo;
-        const V4d Y = {y, y, y, y};
-        V4d outLo = lo + powLow * Y;
-        V4d outHi = hi + powHigh * Y;
-        V4f fLo = __builtin_convertvector(outLo, V4f);
-        V4f fHi = __builtin_convertvector(outHi, V4f);
-        std::memcpy(o + i, &fLo, sizeof fLo);
-        std::memcpy(o + i + 4, &fHi, sizeof fHi);
-        y = hi[3] + k8 * y;
+        smoothBlock(c, widen(lo4), widen(hi4), o + i, y);
     }
     *state = y;
+    return i;
+}
+
+VQ_LANES
+int smoothTwoInLanes(const float* x, float* o1, float* o2, int n, double w1, double w2,
+                     double* state1, double* state2) {
+    const Weight c1(w1), c2(w2);
+    double y1 = *state1, y2 = *state2;
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        V4f lo4, hi4;
+        std::memcpy(&lo4, x + i, sizeof lo4);
+        std::memcpy(&hi4, x + i + 4, sizeof hi4);
+        const V4d lo = widen(lo4), hi = widen(hi4);
+        smoothBlock(c1, lo, hi, o1 + i, y1);
+        smoothBlock(c2, lo, hi, o2 + i, y2);
+    }
+    *state1 = y1;
+    *state2 = y2;
     return i;
 }
 

@@ -319,6 +319,21 @@ const Value* memoFind(const Context& c, LibFn fn, int argc, const uintptr_t* key
     return nullptr;
 }
 
+// The value the instruction at `at` of the statement will push, if it pushes a number: the
+// period of a partner EMA, wanted before its turn.
+bool numberAhead(Eval& e, const Statement& st, int at, Value& out) {
+    const Instr& p = st.code[size_t(at)];
+    if (p.op == Instr::PushNumber) {
+        out = Value::scalar(p.number);
+    } else if (p.op == Instr::PushVar) {
+        out = e.ctx.vars[size_t(p.index)];
+    } else if (p.op != Instr::PushExternal || !resolveExternal(e, p.index, out)) {
+        e.ctx.error.clear();  // the partner's own push reports it
+        return false;
+    }
+    return out.type == Value::Scalar;
+}
+
 LibFn ifFunction() {
     static const LibFn f = findFunction("IF")->fn;
     return f;
@@ -416,9 +431,21 @@ bool run(Vm& vm, Context& c) {
                         }
                     }
                     bool ok;
-                    Value mean, deviation;
-                    if (memoize && ins.pairedWindow &&
-                        movingMeanAndDeviation(e, args, mean, deviation)) {
+                    Value mean, deviation, period2, second;
+                    if (memoize && ins.partnerPeriod >= 0 &&
+                        numberAhead(e, st, ins.partnerPeriod, period2) &&
+                        smoothTwice(e, args, period2, out, second)) {
+                        // The partner's result waits in the memo for its own call.
+                        const Value partnerArgs[2] = {args[0], period2};
+                        MemoEntry m{ins.fn, 2, {}, second};
+                        size_t partnerHash = 0;
+                        memoKey(partnerArgs, 2, m.key, &partnerHash);
+                        partnerHash ^= reinterpret_cast<uintptr_t>(ins.fn);
+                        c.memoIndex.emplace(partnerHash, c.memo.size());
+                        c.memo.push_back(std::move(m));
+                        ok = true;
+                    } else if (memoize && ins.pairedWindow &&
+                               movingMeanAndDeviation(e, args, mean, deviation)) {
                         // The partner's result waits in the memo for its own call.
                         LibFn ma = movingMeanFunction(), sd = movingDeviationFunction();
                         bool isMean = ins.fn == ma;

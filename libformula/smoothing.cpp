@@ -41,6 +41,8 @@ inline bool anyMissingOf4(const float* x) {
     return bad != 0;
 }
 
+void smoothFrom(const float* x, float* o, int n, double w, int i, double y);
+
 // Y = w*X + (1-w)*Y', starting from the first valid X; w < 0 means "no result".
 void smoothConstant(Eval& e, const float* x, float* o, double w) {
     int n = e.n;
@@ -48,7 +50,6 @@ void smoothConstant(Eval& e, const float* x, float* o, double w) {
         std::fill(o, o + n, kInv);
         return;
     }
-    double keep = 1.0 - w;
     int i = 0;
     for (; i < n && missing(x[i]); ++i) {
         o[i] = kInv;
@@ -62,6 +63,12 @@ void smoothConstant(Eval& e, const float* x, float* o, double w) {
     if (w > 0 && w <= 1 && (i == 1 ? e.finite(x) : finiteAndPresent(x + i, n - i))) {
         i += smoothInLanes(x + i, o + i, n - i, w, &y);
     }
+    smoothFrom(x, o, n, w, i, y);
+}
+
+// The bars from i on, from the state y before them.
+void smoothFrom(const float* x, float* o, int n, double w, int i, double y) {
+    const double keep = 1.0 - w;
     // Four bars at a time, each written from the state before the block, so that only one
     // multiply-add per block sits on the loop-carried chain.
     const double k2 = keep * keep, k3 = k2 * keep, k4 = k3 * keep;
@@ -216,6 +223,34 @@ const FunctionInfo kTable[] = {
 const FunctionInfo* smoothingFunctions(size_t* count) {
     *count = sizeof kTable / sizeof kTable[0];
     return kTable;
+}
+
+LibFn smoothingFunction() {
+    return fnEma;
+}
+
+bool smoothTwice(Eval& e, const Value* a, const Value& period2, Value& first, Value& second) {
+    if (a[0].type != Value::Series || a[1].type != Value::Scalar || period2.type != Value::Scalar ||
+        e.n < 1) {
+        return false;
+    }
+    const Period p1 = period(a[1], e.n), p2 = period(period2, e.n);
+    const float* x = a[0].p;
+    if (p1.k <= 0 || p2.k <= 0 || !e.finite(x)) {
+        return false;
+    }
+    // The weights and the steps of two separate EMA calls, so the same values.
+    const double w1 = 2.0 / (p1.k + 1), w2 = 2.0 / (p2.k + 1);
+    float* o1 = e.alloc();
+    float* o2 = e.alloc();
+    double y1 = x[0], y2 = x[0];
+    o1[0] = o2[0] = float(y1);
+    int i = 1 + smoothTwoInLanes(x + 1, o1 + 1, o2 + 1, e.n - 1, w1, w2, &y1, &y2);
+    smoothFrom(x, o1, e.n, w1, i, y1);
+    smoothFrom(x, o2, e.n, w2, i, y2);
+    first = Value::series(o1);
+    second = Value::series(o2);
+    return true;
 }
 
 }  // namespace fml

@@ -147,6 +147,11 @@ const FunctionInfo* signalFunctions(size_t* count);
 // false, with nothing computed, unless X is a series without missing values and N a number >= 2.
 bool movingMeanAndDeviation(Eval& e, const Value* args, Value& mean, Value& deviation);
 LibFn movingMeanFunction();
+// EMA(X,N1) and EMA(X,N2) from one pass over X (smoothing.cpp), for a statement that asks for both;
+// false, with nothing computed, unless X is a series free of missing and non-finite values and
+// both periods are numbers >= 1.
+bool smoothTwice(Eval& e, const Value* args, const Value& period2, Value& first, Value& second);
+LibFn smoothingFunction();
 LibFn movingDeviationFunction();
 // Fails with a diagnostic when one of the first `count` arguments is a text.
 bool needNumbers(Eval& e, const Value* a, int count, const char* fn);
@@ -174,6 +179,8 @@ struct Instr {
     LibFn fn = nullptr;
     ElementKernel kernel = nullptr;
     bool pairedWindow = false;  // MA or STD whose partner over the same operands is in the program
+    int partnerPeriod = -1;     // EMA: where the period of an EMA of the same series later in the
+                                // statement is pushed
 };
 
 struct Statement {
