@@ -127,9 +127,10 @@ struct Rgb {
     }
 };
 
-// The operation over `len` bars of its operand arrays.
+// The operation over `len` bars of its operand arrays; with 256-bit lanes where the processor has
+// them (the same operations lane by lane, so the same values).
 template <class F>
-void kernel1(float* __restrict o, const float* const* in, int len) {
+VQ_LANES void kernel1(float* __restrict o, const float* const* in, int len) {
     const float* __restrict x = in[0];
     F f;
     for (int i = 0; i < len; ++i) {
@@ -137,7 +138,7 @@ void kernel1(float* __restrict o, const float* const* in, int len) {
     }
 }
 template <class F>
-void kernel2(float* __restrict o, const float* const* in, int len) {
+VQ_LANES void kernel2(float* __restrict o, const float* const* in, int len) {
     const float* __restrict x = in[0];
     const float* __restrict y = in[1];
     F f;
@@ -146,7 +147,7 @@ void kernel2(float* __restrict o, const float* const* in, int len) {
     }
 }
 template <class F>
-void kernel3(float* __restrict o, const float* const* in, int len) {
+VQ_LANES void kernel3(float* __restrict o, const float* const* in, int len) {
     const float* __restrict x = in[0];
     const float* __restrict y = in[1];
     const float* __restrict z = in[2];

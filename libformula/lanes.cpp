@@ -14,19 +14,12 @@ namespace {
 
 typedef double V4d __attribute__((vector_size(32)));
 typedef float V4f __attribute__((vector_size(16)));
-typedef long long V4l __attribute__((vector_size(32)));
 
 // Written element by element, the widening compiles to one conversion of four floats where
 // 256-bit lanes are there (the generic conversion is split in halves).
 #define widen(v) (V4d{v[0], v[1], v[2], v[3]})
 
 }  // namespace
-
-#if defined(__x86_64__) && !defined(__clang__)
-#define VQ_LANES __attribute__((target_clones("avx2", "default")))
-#else
-#define VQ_LANES
-#endif
 
 VQ_LANES
 bool finiteAndPresent(const float* x, int n) {
@@ -68,13 +61,13 @@ inline __attribute__((always_inline)) void smoothBlock(const Weight& c, V4d xLo,
     V4d lo = c.W * xLo;
     V4d hi = c.W * xHi;
     // Step 1: each bar adds keep times the bar before it.
-    V4d sLo = __builtin_shuffle(zero, lo, V4l{0, 4, 5, 6});
-    V4d sHi = __builtin_shuffle(lo, hi, V4l{3, 4, 5, 6});
+    V4d sLo = __builtin_shufflevector(zero, lo, 0, 4, 5, 6);
+    V4d sHi = __builtin_shufflevector(lo, hi, 3, 4, 5, 6);
     lo = lo + c.K1 * sLo;
     hi = hi + c.K1 * sHi;
     // Step 2: keep^2 times the partial sum two bars before.
-    sLo = __builtin_shuffle(zero, lo, V4l{0, 1, 4, 5});
-    sHi = __builtin_shuffle(lo, hi, V4l{2, 3, 4, 5});
+    sLo = __builtin_shufflevector(zero, lo, 0, 1, 4, 5);
+    sHi = __builtin_shufflevector(lo, hi, 2, 3, 4, 5);
     lo = lo + c.K2 * sLo;
     hi = hi + c.K2 * sHi;
     // Step 3: keep^4 times the partial sum four bars before.
@@ -137,12 +130,12 @@ int meanInLanes(const float* x, float* o, int n, int N, double inv, double* sum)
         std::memcpy(&outHi, x + i + 4 - N, sizeof outHi);
         V4d lo = widen(inLo) - widen(outLo);
         V4d hi = widen(inHi) - widen(outHi);
-        V4d sLo = __builtin_shuffle(zero, lo, V4l{0, 4, 5, 6});
-        V4d sHi = __builtin_shuffle(lo, hi, V4l{3, 4, 5, 6});
+        V4d sLo = __builtin_shufflevector(zero, lo, 0, 4, 5, 6);
+        V4d sHi = __builtin_shufflevector(lo, hi, 3, 4, 5, 6);
         lo = lo + sLo;
         hi = hi + sHi;
-        sLo = __builtin_shuffle(zero, lo, V4l{0, 1, 4, 5});
-        sHi = __builtin_shuffle(lo, hi, V4l{2, 3, 4, 5});
+        sLo = __builtin_shufflevector(zero, lo, 0, 1, 4, 5);
+        sHi = __builtin_shufflevector(lo, hi, 2, 3, 4, 5);
         lo = lo + sLo;
         hi = hi + sHi;
         hi = hi + lo;
@@ -175,18 +168,18 @@ int deviationInLanes(const float* x, float* mean, float* o, int from, int to, in
         V4d bLo = widen(outLo), bHi = widen(outHi);
         V4d lo = aLo - bLo, hi = aHi - bHi;
         V4d sqLo = aLo * aLo - bLo * bLo, sqHi = aHi * aHi - bHi * bHi;
-        V4d sLo = __builtin_shuffle(zero, lo, V4l{0, 4, 5, 6});
-        V4d sHi = __builtin_shuffle(lo, hi, V4l{3, 4, 5, 6});
-        V4d tLo = __builtin_shuffle(zero, sqLo, V4l{0, 4, 5, 6});
-        V4d tHi = __builtin_shuffle(sqLo, sqHi, V4l{3, 4, 5, 6});
+        V4d sLo = __builtin_shufflevector(zero, lo, 0, 4, 5, 6);
+        V4d sHi = __builtin_shufflevector(lo, hi, 3, 4, 5, 6);
+        V4d tLo = __builtin_shufflevector(zero, sqLo, 0, 4, 5, 6);
+        V4d tHi = __builtin_shufflevector(sqLo, sqHi, 3, 4, 5, 6);
         lo = lo + sLo;
         hi = hi + sHi;
         sqLo = sqLo + tLo;
         sqHi = sqHi + tHi;
-        sLo = __builtin_shuffle(zero, lo, V4l{0, 1, 4, 5});
-        sHi = __builtin_shuffle(lo, hi, V4l{2, 3, 4, 5});
-        tLo = __builtin_shuffle(zero, sqLo, V4l{0, 1, 4, 5});
-        tHi = __builtin_shuffle(sqLo, sqHi, V4l{2, 3, 4, 5});
+        sLo = __builtin_shufflevector(zero, lo, 0, 1, 4, 5);
+        sHi = __builtin_shufflevector(lo, hi, 2, 3, 4, 5);
+        tLo = __builtin_shufflevector(zero, sqLo, 0, 1, 4, 5);
+        tHi = __builtin_shufflevector(sqLo, sqHi, 2, 3, 4, 5);
         lo = lo + sLo;
         hi = hi + sHi;
         sqLo = sqLo + tLo;

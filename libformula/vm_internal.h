@@ -14,6 +14,15 @@
 #include <unordered_map>
 #include <vector>
 
+// A function compiled twice, for processors with 256-bit vector lanes and for all others, the
+// right copy chosen when the library is loaded. Without fused multiply-add in either copy, both
+// give the same values.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define VQ_LANES __attribute__((target_clones("avx2", "default")))
+#else
+#define VQ_LANES
+#endif
+
 namespace fml {
 
 constexpr float kInvalid = -FLT_MAX;
