@@ -20,6 +20,7 @@
 
 #include <QCoreApplication>
 #include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QJsonDocument>
 #include <QTextStream>
@@ -369,7 +370,9 @@ int publishCommand(const Args& args) {
         return 1;
     }
     vq::store::Publications pub(*db);
-    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    // Publication days are Beijing's, as the terminal asks for them, whatever the server's zone.
+    const QString today = QDateTime::currentDateTimeUtc().toOffsetFromUtc(8 * 3600).date().toString(
+        QStringLiteral("yyyy-MM-dd"));
     auto checkDate = [](const QString& d) {
         return QDate::fromString(d, QStringLiteral("yyyy-MM-dd")).isValid();
     };
