@@ -151,6 +151,42 @@ int meanInLanes(const float* x, float* o, int n, int N, double inv, double* sum)
 }
 
 VQ_LANES
+void prefixInLanes(const float* x, int n, double* sums) {
+    const V4d zero = {0, 0, 0, 0};
+    double s = 0;
+    sums[0] = 0;
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        V4f lo4, hi4;
+        std::memcpy(&lo4, x + i, sizeof lo4);
+        std::memcpy(&hi4, x + i + 4, sizeof hi4);
+        V4d lo = widen(lo4), hi = widen(hi4);
+        lo = lo + __builtin_shufflevector(zero, lo, 0, 4, 5, 6);
+        hi = hi + __builtin_shufflevector(zero, hi, 0, 4, 5, 6);
+        lo = lo + __builtin_shufflevector(zero, lo, 0, 1, 4, 5);
+        hi = hi + __builtin_shufflevector(zero, hi, 0, 1, 4, 5);
+        hi = hi + __builtin_shufflevector(lo, lo, 3, 3, 3, 3);
+        const V4d S = {s, s, s, s};
+        lo = S + lo;
+        hi = S + hi;
+        std::memcpy(sums + i + 1, &lo, sizeof lo);
+        std::memcpy(sums + i + 5, &hi, sizeof hi);
+        s = hi[3];
+    }
+    for (; i < n; ++i) {
+        s += double(x[i]);
+        sums[i + 1] = s;
+    }
+}
+
+VQ_LANES
+void meanOfPrefix(const double* sums, int n, int N, double inv, float* o) {
+    for (int i = N - 1; i < n; ++i) {
+        o[i] = float((sums[i + 1] - sums[i + 1 - N]) * inv);
+    }
+}
+
+VQ_LANES
 int deviationInLanes(const float* x, float* mean, float* o, int from, int to, int N, double* sum,
                      double* squares) {
     const V4d zero = {0, 0, 0, 0};

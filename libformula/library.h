@@ -73,6 +73,10 @@ int smoothTwoInLanes(const float* x, float* o1, float* o2, int n, double w1, dou
 // MA(X,N) for bars N .. n-1 in whole blocks of eight, from *sum, the sum of the N bars before bar
 // N; returns the first bar not done and leaves the window sum before it in *sum.
 int meanInLanes(const float* x, float* o, int n, int N, double inv, double* sum);
+// Running sums of a series in double: sums[0] = 0, sums[i+1] = x[0] + ... + x[i].
+void prefixInLanes(const float* x, int n, double* sums);
+// MA(X,N) for bars N-1 .. n-1 as differences of those running sums.
+void meanOfPrefix(const double* sums, int n, int N, double inv, float* o);
 // The sample variance of the last N bars (N >= 2), and MA(X,N) into `mean` unless it is null, for
 // bars from .. to-1 (from >= N) in whole blocks of eight, from the window sums of the values and
 // of their squares before bar `from`; returns the first bar not done, the sums before it left in

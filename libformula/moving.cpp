@@ -13,6 +13,10 @@ namespace fml {
 namespace {
 
 thread_local std::vector<double> scratchA, scratchB;
+
+// Up to this many bars a table of running sums stays in the second-level cache, and reading two
+// of its doubles per mean costs less than sliding a window; beyond it the window slides.
+constexpr int kSharedSumsBars = 65536;
 thread_local std::vector<int> scratchBad;
 
 // Prefix sums of the valid values and of the count of missing values.
@@ -139,7 +143,13 @@ bool fnMa(Eval& e, Value* a, Value& out) {
         } else if (bool finite = e.finite(x); finite || !anyMissing(x, n)) {
             const double inv = 1.0 / N;
             std::fill(o, o + std::min(n, N - 1), kInv);
-            movingMean(x, n, N, inv, o, finite);
+            if (finite && n <= kSharedSumsBars) {
+                // Several windows over one series (MA5, MA10, MA20, MA60 of the close) share one
+                // table of running sums; each mean is then a difference of two of them.
+                meanOfPrefix(e.runningSums(x), n, N, inv, o);
+            } else {
+                movingMean(x, n, N, inv, o, finite);
+            }
         } else {
             double sum = 0;
             int bad = 0;

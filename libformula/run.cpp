@@ -373,6 +373,7 @@ bool run(Vm& vm, Context& c) {
     c.memo.clear();
     c.memoIndex.clear();
     c.finiteSeries.clear();
+    c.sumsUsed = 0;
     c.fusedDone.clear();
     for (External& ex : c.externals) {
         ex.arg.supplied = false;
@@ -556,6 +557,22 @@ bool Eval::finite(const float* x) {
     bool answer = finiteAndPresent(x, n);
     ctx.finiteSeries.emplace_back(x, answer);
     return answer;
+}
+
+const double* Eval::runningSums(const float* x) {
+    for (size_t k = 0; k < ctx.sumsUsed; ++k) {
+        if (ctx.sums[k].first == x) {
+            return ctx.sums[k].second.data();
+        }
+    }
+    if (ctx.sumsUsed == ctx.sums.size()) {
+        ctx.sums.emplace_back();
+    }
+    auto& table = ctx.sums[ctx.sumsUsed++];
+    table.first = x;
+    table.second.resize(size_t(n) + 1);
+    prefixInLanes(x, n, table.second.data());
+    return table.second.data();
 }
 
 bool Eval::fail(const std::string& message) {

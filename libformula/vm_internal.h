@@ -128,6 +128,8 @@ public:
     // Whether the n floats at x are free of missing, infinite and not-a-number values; asked
     // once per series and run.
     bool finite(const float* x);
+    // Running sums of the n floats at x (see prefixInLanes), formed once per series and run.
+    const double* runningSums(const float* x);
     bool fail(const std::string& message);                 // records the diagnostic, returns false
     bool dataSeries(const char* name, const float** out);  // a data name through the callback
 
@@ -255,6 +257,9 @@ struct Context {
     size_t poolUsed = 0;
     std::vector<Value> stack;
     std::vector<std::pair<const float*, bool>> finiteSeries;  // Eval::finite's answers
+    // Eval::runningSums's tables: the first `sumsUsed` belong to this run, the storage stays.
+    std::vector<std::pair<const float*, std::vector<double>>> sums;
+    size_t sumsUsed = 0;
     // Numbers spread over every bar by Eval::series, by their bits; kept between runs. A list,
     // not a vector of vectors that could move: readers hold pointers into them.
     std::list<std::pair<uint32_t, std::vector<float>>> levels;
