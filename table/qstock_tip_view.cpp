@@ -97,7 +97,11 @@ void QStockTipView::scrollBy(int rows) {
 int QStockTipView::rowAt(qreal y) const {
     if (y < rowHeight_ || y >= height())
         return -1;
-    const int row = firstRow() + int((y - rowHeight_) / rowHeight_);
+    // A part row at the bottom is not painted, so it holds no alert either.
+    const int line = int((y - rowHeight_) / rowHeight_);
+    if (line >= visibleRows())
+        return -1;
+    const int row = firstRow() + line;
     return row < rowCount() ? row : -1;
 }
 

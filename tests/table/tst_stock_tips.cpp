@@ -249,6 +249,10 @@ void TestStockTips::viewRows() {
     QCOMPARE(view.rowAt(30), rowAtFirstLine);
     QCOMPARE(view.rowAt(10), -1);  // the header
     QCOMPARE(view.rowAt(150), -1);
+    // The part row under the last whole one is not painted.
+    view.setSize(QSizeF(300, 160));
+    QCOMPARE(view.rowAt(155), -1);
+    view.setSize(QSizeF(300, 150));
     // Below the last alert of a short list.
     if (model.count() < view.visibleRows())
         QCOMPARE(view.rowAt(25.0 * (model.count() + 1) + 1), -1);
