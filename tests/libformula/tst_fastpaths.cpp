@@ -305,6 +305,24 @@ const std::vector<Case>& cases() {
              }
              return r;
          }},
+        {"SUM from the first bar",
+         {{"C #0 @SUM", "R"}},
+         "R",
+         [](const Series& s) {
+             Column c = close(s), r(c.size(), X);
+             double sum = 0;
+             bool started = false;
+             for (size_t i = 0; i < c.size(); ++i) {
+                 started = started || !bad(c[i]);
+                 sum += bad(c[i]) ? 0 : c[i];
+                 r[i] = started ? float(sum) : X;
+             }
+             return r;
+         }},
+        {"SUM over a period given as a series",
+         {{"V V #0 * #7 + @SUM", "R"}},
+         "R",
+         [](const Series& s) { return scale(ma(field(s, &Bar::vol), 7), 7); }},
         {"LONGCROSS",
          {{"C C #5 @MA #3 @LONGCROSS", "R"}},
          "R",
