@@ -613,6 +613,7 @@ FocusScope {
         anchors.top: parent.top
         isIndex: view.isIndex
         chartKind: view.chart
+        dividendCmd: view.query_map_.kcmd ? String(view.query_map_.kcmd) : ""
         onRouteClicked: view.updateQuery(route)
         onMainChosen: view.chooseMainIndicator(name)
         onGroupChosen: view.applyGroup(name)

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import QtQml 2.15
 import "../common"
 import "../js/cycles.js" as Cycles
 
@@ -17,6 +18,7 @@ Rectangle {
     signal routeClicked(var route)
     signal mainChosen(string name)
     signal groupChosen(string name)
+    property string dividendCmd: ""
     signal dividendChosen(string cmd)
     signal overlayClicked()
     signal clearOverlaysClicked()
@@ -102,6 +104,10 @@ Rectangle {
             visible: bar.chartKind === "kline"
             width: 92
             model: ["不复权", "前复权", "后复权"]
+            // Follows the view's mode however it was chosen (here or in the chart's menu).
+            Binding on currentIndex {
+                value: Math.max(0, ["", "fd", "bd"].indexOf(bar.dividendCmd))
+            }
             onActivated: bar.dividendChosen(["", "fd", "bd"][index])
         }
         ToolButtonFlat {

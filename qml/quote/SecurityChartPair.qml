@@ -35,8 +35,10 @@ Column {
                                     : { "code": "1A0001", "market": 1, "name": "上证指数" };
     }
 
+    // The chart panel of slot `i`; null until the slots are made.
     function panelAt(i) {
-        return panels.itemAt(i).panel;
+        var slot = panels.itemAt(i);
+        return slot ? slot.panel : null;
     }
 
     function showPanel(i, info) {
@@ -44,6 +46,8 @@ Column {
         codes[i] = info;
         panelCodes = codes;
         var p = panelAt(i);
+        if (!p)
+            return;
         var cycle = panelCycles[i];
         if (cycle === 32) {
             p.setFormulas("MLINE", "MSCALES", "MCROSSHAIR", "", "MVOL");
@@ -81,7 +85,8 @@ Column {
     // Stops both panels' requests; `forget` also clears what they show and their titles.
     function stop(forget) {
         for (var i = 0; i < 2; ++i)
-            panelAt(i).stop();
+            if (panelAt(i))
+                panelAt(i).stop();
         if (forget)
             panelCodes = [null, null];
     }

@@ -51,15 +51,23 @@ Item {
         show(parentItem, x, y);
     }
 
+    // Placed over `parentItem` at (x, y) but parented to this item: the chart a menu was
+    // opened on may be rebuilt by the very entry chosen, and the menu must outlive it.
     function show(parentItem, x, y) {
         fill(menu, entries);
-        menu.parent = parentItem || root;
-        menu.popup(parentItem || root, x, y);
+        var at = parentItem ? parentItem.mapToItem(root, x, y) : Qt.point(x, y);
+        menu.popup(root, at.x, at.y);
     }
 
     function fill(target, list) {
-        while (target.count > 0)
-            target.takeItem(0).destroy();
+        while (target.count > 0) {
+            var item = target.itemAt(0);
+            // A sub-menu's entry belongs to its menu: removing the sub-menu takes both.
+            if (item && item.subMenu)
+                target.removeMenu(item.subMenu);
+            else
+                target.takeItem(0).destroy();
+        }
         for (var i = 0; i < list.length; ++i) {
             var e = list[i];
             if (e.menuItems) {

@@ -261,6 +261,16 @@ Item {
             compare(menu.info.row, 1);
             compare(menu.info.code, codes[1]);
             menu.menu.close();
+            tryVerify(function() { return !menu.menu.opened; }, 3000);
+            // Opened again (its sub-menus rebuilt), on another row.
+            mouseClick(t, 150, 25 + 10, Qt.RightButton);
+            tryVerify(function() { return menu.menu.opened; }, 3000);
+            compare(menu.info.code, codes[0]);
+            compare(menu.menu.count, menu.entries.length);
+            var move = menu.menu.itemAt(2).subMenu;
+            verify(move !== null);
+            compare(move.count, 2);  // the other two groups
+            menu.menu.close();
         }
 
         // Menu actions queue the rows the server needs and every open list follows.
