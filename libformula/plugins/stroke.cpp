@@ -58,6 +58,10 @@ struct StrokeState {
     std::vector<float> h, l;  // inputs of the cached analysis
     bool valid = false;
     std::vector<float> kx, kxg, kxd, bi, bilast, zszg, zszd, zsks, zsjs, ok;
+    // Working storage of the analysis, kept so that a run over new bars allocates nothing.
+    std::vector<Merged> merged;
+    std::vector<int> owner;
+    std::vector<End> ends;
 };
 
 void analyse(StrokeState& s, int n, const float* h, const float* l) {
@@ -76,35 +80,27 @@ void analyse(StrokeState& s, int n, const float* h, const float* l) {
     for (auto* v : {&s.kxg, &s.kxd, &s.zszg, &s.zszd}) {
         v->assign(size_t(n), inv);
     }
-    std::vector<Merged> m;
-    std::vector<int> owner(size_t(n), -1);
+    std::vector<Merged>& m = s.merged;
+    m.clear();
+    std::vector<int>& owner = s.owner;
+    owner.assign(size_t(n), -1);
     for (int i = 0; i < n; ++i) {
         if (missing(h[i]) || missing(l[i])) {
             continue;
         }
         if (!m.empty()) {
             Merged& b = m.back();
-            bool contains = (h[i] >= b.hi && l[i] <= b.lo) || (h[i] <= b.hi && l[i] >= b.lo);
+            bool contains = ((h[i] >= b.hi) & (l[i] <= b.lo)) | ((h[i] <= b.hi) & (l[i] >= b.lo));
             if (contains) {
-                if (b.dir >= 0) {
-                    if (h[i] > b.hi) {
-                        b.hi = h[i];
-                        b.hiBar = i;
-                    }
-                    if (l[i] > b.lo) {
-                        b.lo = l[i];
-                        b.loBar = i;
-                    }
-                } else {
-                    if (h[i] < b.hi) {
-                        b.hi = h[i];
-                        b.hiBar = i;
-                    }
-                    if (l[i] < b.lo) {
-                        b.lo = l[i];
-                        b.loBar = i;
-                    }
-                }
+                // Rising: the higher high and low; falling: the lower. Selected without
+                // branches, as the comparisons of a random walk come out at random.
+                const bool up = b.dir >= 0;
+                const bool newHi = up ? h[i] > b.hi : h[i] < b.hi;
+                const bool newLo = up ? l[i] > b.lo : l[i] < b.lo;
+                b.hi = newHi ? h[i] : b.hi;
+                b.hiBar = newHi ? i : b.hiBar;
+                b.lo = newLo ? l[i] : b.lo;
+                b.loBar = newLo ? i : b.loBar;
                 b.last = i;
                 owner[size_t(i)] = int(m.size()) - 1;
                 continue;
@@ -125,7 +121,8 @@ void analyse(StrokeState& s, int n, const float* h, const float* l) {
         s.ok[size_t(i)] = m[size_t(o)].last == i ? 1.0f : 0.0f;
     }
     // Fractals and strokes.
-    std::vector<End> ends;
+    std::vector<End>& ends = s.ends;
+    ends.clear();
     for (size_t k = 1; k + 1 < m.size(); ++k) {
         int type = 0;
         if (m[k].hi > m[k - 1].hi && m[k].hi > m[k + 1].hi) {
