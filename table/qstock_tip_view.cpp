@@ -111,6 +111,7 @@ void QStockTipView::onRowsRemoved(int first, int last) {
         firstRow_ = qMax(0, firstRow_ - (last - first + 1));
         emit firstRowChanged();
     }
+    update();
 }
 
 void QStockTipView::onDataUpdated(int) {
