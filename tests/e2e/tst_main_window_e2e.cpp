@@ -119,6 +119,7 @@ private:
     void checkMenus(QQuickWindow* window);
     void checkSearch(QQuickWindow* window);
     void checkWatchlist(QQuickWindow* window);
+    void checkWatchlistFromServer(QQuickWindow* window);
     void checkSubWindow(QQuickWindow* window);
     void quitThroughConfirmation(QQuickWindow* window);
     void checkTabKeys(QQuickWindow* window);
@@ -286,6 +287,10 @@ void TestMainWindowE2E::driveMainWindow() {
         return;
     }
     checkWatchlist(window);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    checkWatchlistFromServer(window);
     if (QTest::currentTestFailed()) {
         return;
     }
@@ -458,6 +463,59 @@ void TestMainWindowE2E::checkWatchlist(QQuickWindow* window) {
     QTRY_VERIFY_WITH_TIMEOUT(httpGet(url).contains("\"600000\""), 12000);
     QTest::keyClick(window, Qt::Key_Escape);
     QTRY_VERIFY(!popup->property("opened").toBool());
+}
+
+// The watchlist view (F6) shows the first group; a security another terminal of the same
+// user adds on the server shows up in it after a round of the synchroniser.
+void TestMainWindowE2E::checkWatchlistFromServer(QQuickWindow* window) {
+    if (!QFile::exists(QStringLiteral(":/qml/MyStockView.qml"))) {
+        return;
+    }
+    QObject* tabArea = findInWindow(window, "tabArea");
+    const int tabs = tabArea->property("count").toInt();
+    QTest::keyClick(window, Qt::Key_F6);
+    QTRY_COMPARE(tabArea->property("count").toInt(), tabs + 1);
+    QObject* table = findInWindow(window, "myStockTable");
+    QVERIFY(table);
+    auto listed = [table] {
+        QStringList codes;
+        auto* model = table->property("table_model").value<QObject*>();
+        const int rows = table->property("rowCount").toInt();
+        for (int r = 0; r < rows; ++r) {
+            QJsonObject info;
+            QMetaObject::invokeMethod(model, "getCodeInfo", Q_RETURN_ARG(QJsonObject, info),
+                                      Q_ARG(int, r));
+            codes << info.value("code").toString();
+        }
+        return codes;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(listed().contains(QStringLiteral("600000")), 15000);
+
+    const QString userId =
+        bridge::variantText(bridge::lookupPath(bridge::loginDocument(), QStringLiteral("user.id")));
+    QNetworkAccessManager network;
+    QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1/mystock?user_id=%2&cmd=update")
+                                     .arg(httpPort_)
+                                     .arg(userId)));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+    QNetworkReply* reply = network.post(
+        request,
+        QByteArray(R"([{"cmd":"ADD","group_id":"1","code":{"code":"600001","market_id":"1"}}])"));
+    QSignalSpy finished(reply, &QNetworkReply::finished);
+    QVERIFY(finished.wait(5000));
+    QVERIFY2(reply->readAll().contains("0000"), "the server refused the edit");
+    reply->deleteLater();
+
+    // A quicker synchroniser for the test; it is put back below.
+    auto* timer = window->property("syncTimer").value<QObject*>();
+    timer->setProperty("interval", 1000);
+    QTRY_VERIFY_WITH_TIMEOUT(listed().contains(QStringLiteral("600001")), 15000);
+    QCOMPARE(listed().first(), QStringLiteral("600001"));
+    timer->setProperty("interval", 5000);
+    screenshot(window, "watchlist_from_server");
+    QMetaObject::invokeMethod(tabArea, "closeTab",
+                              Q_ARG(QVariant, tabArea->property("currentIndex")));
+    QTRY_COMPARE(tabArea->property("count").toInt(), tabs);
 }
 
 void TestMainWindowE2E::checkSubWindow(QQuickWindow* window) {
