@@ -72,6 +72,8 @@ FocusScope {
         groupIndex = index;
         table.table_model.clear();
         table.resetXY();
+        // The charts follow the new group's first row; an empty group shows none.
+        charts.stop(true);
         request();
     }
 

@@ -163,6 +163,12 @@ Item {
             compare(table().table_model.headerMode(), 1);
             compare(table().table_model.fixedColumnCount(), 3);
             compare(findChild(view, "emptyHint").visible, want.length === 0);
+            // The charts show the group's first security, or nothing for an empty group.
+            var charts = findChild(view, "securityChartPair");
+            if (want.length === 0)
+                compare(findChild(view, "panelTitle_0").text, "");
+            else
+                tryVerify(function() { return charts.panelCodes[0] && charts.panelCodes[0].code === want[0]; }, 5000);
             verify(button(data.index).marked);
             verify(!button((data.index + 1) % 3).marked);
         }
