@@ -95,8 +95,8 @@ void analyse(StrokeState& s, int n, const float* h, const float* l) {
                 // Rising: the higher high and low; falling: the lower. Selected without
                 // branches, as the comparisons of a random walk come out at random.
                 const bool up = b.dir >= 0;
-                const bool newHi = up ? h[i] > b.hi : h[i] < b.hi;
-                const bool newLo = up ? l[i] > b.lo : l[i] < b.lo;
+                const bool newHi = (up & (h[i] > b.hi)) | (!up & (h[i] < b.hi));
+                const bool newLo = (up & (l[i] > b.lo)) | (!up & (l[i] < b.lo));
                 b.hi = newHi ? h[i] : b.hi;
                 b.hiBar = newHi ? i : b.hiBar;
                 b.lo = newLo ? l[i] : b.lo;
@@ -118,7 +118,7 @@ void analyse(StrokeState& s, int n, const float* h, const float* l) {
         s.kx[size_t(i)] = float(m[size_t(o)].dir);
         s.kxg[size_t(i)] = m[size_t(o)].hi;
         s.kxd[size_t(i)] = m[size_t(o)].lo;
-        s.ok[size_t(i)] = m[size_t(o)].last == i ? 1.0f : 0.0f;
+        s.ok[size_t(i)] = float(m[size_t(o)].last == i);
     }
     // Fractals and strokes.
     std::vector<End>& ends = s.ends;
