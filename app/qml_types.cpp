@@ -16,6 +16,7 @@
 #include "chart/title_bar.h"
 #include "quote/detailed_model.h"
 #include "quote/index_board_model.h"
+#include "quote/index_section_count_model.h"
 #include "quote/mq_model.h"
 #include "quote/multi_stock_model.h"
 #include "quote/price_model.h"
@@ -56,6 +57,7 @@ void registerQmlTypes() {
     registerType<MQModel>("MQModel");
     registerType<IndexBoardModel>("IndexBoardModel");
     registerType<IndexBoard>("IndexBoard", "IndexBoardModel");
+    registerType<IndexSectionCountModel>("IndexSectionCountModel");
     registerType<PriceModel>("PriceModel");
     registerType<QDetailedModel>("QDetailedModel");
     registerType<TableModel>("TableModel");

@@ -21,6 +21,8 @@ public:
     Q_INVOKABLE void setCtx(const QString& str);
     Q_INVOKABLE void pageUp();
     Q_INVOKABLE void pageDown();
+    // The context whose replies fill the list (none until a usable text was set).
+    QuoteCtx* context() const { return ctx_.get(); }
 
 signals:
     void dataChange(QVariant data);
