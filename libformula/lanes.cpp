@@ -7,6 +7,8 @@
 // so they give the same values on every machine.
 #include "libformula/library.h"
 
+#include <cfloat>
+#include <cstdint>
 #include <cstring>
 
 namespace fml {
@@ -14,6 +16,7 @@ namespace {
 
 typedef double V4d __attribute__((vector_size(32)));
 typedef float V4f __attribute__((vector_size(16)));
+typedef int V4i __attribute__((vector_size(16)));
 
 // Written element by element, the widening compiles to one conversion of four floats where
 // 256-bit lanes are there (the generic conversion is split in halves).
@@ -80,6 +83,17 @@ inline __attribute__((always_inline)) void smoothBlock(const Weight& c, V4d xLo,
     y = hi[3] + c.k8 * y;
 }
 
+// Whether eight floats are all finite and present: greater than the missing value (the lowest
+// float) and not above the highest, which not-a-number values and infinities fail.
+inline __attribute__((always_inline)) bool plain(V4f lo, V4f hi) {
+    const V4f lowest = {-FLT_MAX, -FLT_MAX, -FLT_MAX, -FLT_MAX};
+    const V4f highest = {FLT_MAX, FLT_MAX, FLT_MAX, FLT_MAX};
+    V4i ok = (lo > lowest) & (lo <= highest) & (hi > lowest) & (hi <= highest);
+    uint64_t half[2];
+    std::memcpy(half, &ok, sizeof half);
+    return (half[0] & half[1]) == ~uint64_t(0);
+}
+
 }  // namespace
 
 VQ_LANES
@@ -91,6 +105,9 @@ int smoothInLanes(const float* x, float* o, int n, double w, double* state) {
         V4f lo4, hi4;
         std::memcpy(&lo4, x + i, sizeof lo4);
         std::memcpy(&hi4, x + i + 4, sizeof hi4);
+        if (!plain(lo4, hi4)) {
+            break;
+        }
         smoothBlock(c, widen(lo4), widen(hi4), o + i, y);
     }
     *state = y;
@@ -107,6 +124,9 @@ int smoothTwoInLanes(const float* x, float* o1, float* o2, int n, double w1, dou
         V4f lo4, hi4;
         std::memcpy(&lo4, x + i, sizeof lo4);
         std::memcpy(&hi4, x + i + 4, sizeof hi4);
+        if (!plain(lo4, hi4)) {
+            break;
+        }
         const V4d lo = widen(lo4), hi = widen(hi4);
         smoothBlock(c1, lo, hi, o1 + i, y1);
         smoothBlock(c2, lo, hi, o2 + i, y2);

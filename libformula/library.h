@@ -64,8 +64,9 @@ inline bool anyMissing(const float* x, int n) {
 // Vector-lane forms of the hot recurrences (lanes.cpp), for series that finiteAndPresent accepts:
 // no missing, infinite or not-a-number values.
 bool finiteAndPresent(const float* x, int n);
-// Y = w*X + (1-w)*Y' for whole blocks of eight bars from the state *y (0 < w <= 1); returns the
-// bars done and leaves the state after them in *y.
+// Y = w*X + (1-w)*Y' for whole blocks of eight bars from the state *y (0 < w <= 1), up to the
+// first block holding a value finiteAndPresent would refuse; returns the bars done and leaves the
+// state after them in *y.
 int smoothInLanes(const float* x, float* o, int n, double w, double* y);
 // Two such smoothings of one series, with weights w1 and w2, in one pass.
 int smoothTwoInLanes(const float* x, float* o1, float* o2, int n, double w1, double w2,

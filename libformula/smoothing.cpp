@@ -60,7 +60,7 @@ void smoothConstant(Eval& e, const float* x, float* o, double w) {
     double y = x[i];
     o[i++] = float(y);
     // A plain series and a weight that keeps the recurrence contracting: eight bars at a time.
-    if (w > 0 && w <= 1 && (i == 1 ? e.finite(x) : finiteAndPresent(x + i, n - i))) {
+    if (w > 0 && w <= 1) {
         i += smoothInLanes(x + i, o + i, n - i, w, &y);
     }
     smoothFrom(x, o, n, w, i, y);
@@ -236,7 +236,7 @@ bool smoothTwice(Eval& e, const Value* a, const Value& period2, Value& first, Va
     }
     const Period p1 = period(a[1], e.n), p2 = period(period2, e.n);
     const float* x = a[0].p;
-    if (p1.k <= 0 || p2.k <= 0 || !e.finite(x)) {
+    if (p1.k <= 0 || p2.k <= 0 || !finiteAndPresent(x, 1)) {
         return false;
     }
     // The weights and the steps of two separate EMA calls, so the same values.

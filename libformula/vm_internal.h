@@ -159,7 +159,7 @@ const FunctionInfo* signalFunctions(size_t* count);
 bool movingMeanAndDeviation(Eval& e, const Value* args, Value& mean, Value& deviation);
 LibFn movingMeanFunction();
 // EMA(X,N1) and EMA(X,N2) from one pass over X (smoothing.cpp), for a statement that asks for both;
-// false, with nothing computed, unless X is a series free of missing and non-finite values and
+// false, with nothing computed, unless X is a series whose first value is present and finite and
 // both periods are numbers >= 1.
 bool smoothTwice(Eval& e, const Value* args, const Value& period2, Value& first, Value& second);
 LibFn smoothingFunction();
