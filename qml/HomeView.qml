@@ -218,6 +218,7 @@ FocusScope {
         height: view.topHeight
         IndexBlock {
             id: indexBlock
+            objectName: "indexBoard"
             anchors.fill: parent
             onOpenQuote: view.changeToMQView(codeInfo)
         }

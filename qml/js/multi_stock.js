@@ -5,17 +5,24 @@
 var kCells = 9;
 var kColumns = 3;
 
-// The list context a table handed on ("json", percent-encoded) made into the view's
+// The list context a table handed on ("json", as text or percent-encoded) made into the view's
 // request: code and sort field, its first row moved on by `row`, nine rows. null when the
 // text is not a context.
 function pageContext(encoded, row) {
     if (encoded === undefined || encoded === null || String(encoded).length === 0)
         return null;
-    var ctx;
+    // Routes hand their values over decoded already; a query merged in by a caller may
+    // still carry the percent-encoded text.
+    var ctx = null;
+    var text = String(encoded);
     try {
-        ctx = JSON.parse(decodeURIComponent(String(encoded)));
+        ctx = JSON.parse(text);
     } catch (e) {
-        return null;
+        try {
+            ctx = JSON.parse(decodeURIComponent(text));
+        } catch (e2) {
+            return null;
+        }
     }
     if (ctx === null || typeof ctx !== "object" || Array.isArray(ctx))
         return null;

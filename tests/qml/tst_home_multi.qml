@@ -68,6 +68,7 @@ TestCase {
             { tag: "fifth row of the first page", json: encoded(list), row: 4, no: 4, fields: [0, 34] },
             { tag: "row on a later page", json: encoded({ "block_": 1, "page_": { "no": 30, "length": 30 } }), row: 2, no: 32, fields: [0, 0] },
             { tag: "no row", json: encoded(list), row: undefined, no: 0, fields: [0, 34] },
+            { tag: "decoded text as routes hand it over", json: JSON.stringify(list), row: "4", no: 4, fields: [0, 34] },
             { tag: "a negative row counts as none", json: encoded(list), row: -3, no: 0, fields: [0, 34] },
             { tag: "not a context", json: "%7Bbroken", row: 1, no: -1 },
             { tag: "an array", json: encoded([1, 2]), row: 1, no: -1 },

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -16,7 +17,9 @@
 
 class ServerProcess {
 public:
-    explicit ServerProcess(const QString& program) : program_(program) {}
+    // `extra` goes after the serve arguments (say, "--clock demo" for a market in session).
+    explicit ServerProcess(const QString& program, const QStringList& extra = {})
+        : program_(program), extra_(extra) {}
     ~ServerProcess() { stop(); }
 
     // Starts the server and waits (at most thirty seconds) until its HTTP port accepts
@@ -26,9 +29,11 @@ public:
         quotePort_ = freePort();
         process_.setProcessChannelMode(QProcess::MergedChannels);
         QObject::connect(&process_, &QProcess::readyRead, [this] { log_ += process_.readAll(); });
-        process_.start(program_, {"serve", "--data", data_.path(), "--http",
-                                  QStringLiteral("127.0.0.1:%1").arg(httpPort_), "--quote",
-                                  QStringLiteral("127.0.0.1:%1").arg(quotePort_), "--demo"});
+        process_.start(program_,
+                       QStringList{"serve", "--data", data_.path(), "--http",
+                                   QStringLiteral("127.0.0.1:%1").arg(httpPort_), "--quote",
+                                   QStringLiteral("127.0.0.1:%1").arg(quotePort_), "--demo"}
+                           << extra_);
         if (!process_.waitForStarted(10000))
             return false;
         // Building the market takes seconds, more on a machine busy with other builds.
@@ -61,6 +66,7 @@ public:
     // Where the quote service listens ("127.0.0.1:port").
     QString quoteAddress() const { return QStringLiteral("127.0.0.1:%1").arg(quotePort_); }
     QString log() const { return QString::fromUtf8(log_); }
+    QString dataPath() const { return data_.path(); }
 
     static quint16 freePort() {
         QTcpServer probe;
@@ -70,6 +76,7 @@ public:
 
 private:
     QString program_;
+    QStringList extra_;
     QTemporaryDir data_;
     QProcess process_;
     QByteArray log_;
