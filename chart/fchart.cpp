@@ -10,7 +10,7 @@
 
 #include <cmath>
 
-FChart::FChart(QQuickItem* parent) : QQuickPaintedItem(parent), font_(chart::style::font()) {
+FChart::FChart(QQuickItem* parent) : ShownPaintedItem(parent), font_(chart::style::font()) {
     connect(this, &QQuickItem::widthChanged, this, &FChart::onWidthChanged);
     connect(this, &QQuickItem::heightChanged, this, &FChart::onHeightChanged);
 }
@@ -39,6 +39,11 @@ qreal FChart::devicePixelRatio() const {
 }
 
 void FChart::render() {
+    if (!isVisible()) {
+        image_ = QImage();
+        drawn_ = false;
+        return;
+    }
     drawn_ = true;
     if (!hasFormulas()) {
         image_ = QImage();
@@ -71,6 +76,15 @@ void FChart::paint(QPainter* painter) {
     }
     if (!image_.isNull()) {
         painter->drawImage(QPointF(0, 0), image_);
+    }
+}
+
+void FChart::shownChanged(bool shown) {
+    // Live pushes keep the layer current while hidden; the image is made again from it when
+    // the item is painted in the frame that shows it.
+    if (!shown) {
+        image_ = QImage();
+        drawn_ = false;
     }
 }
 

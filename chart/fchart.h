@@ -5,12 +5,12 @@
 
 #include "chart/chart_children.h"
 #include "chart/ctx_data.h"
+#include "chart/shown_painted_item.h"
 
 #include <QFont>
 #include <QImage>
-#include <QQuickPaintedItem>
 
-class FChart : public QQuickPaintedItem, public chart::LayerView {
+class FChart : public ShownPaintedItem, public chart::LayerView {
     Q_OBJECT
 
 public:
@@ -26,7 +26,8 @@ public:
     int begin() const { return begin_; }
     int end() const { return end_; }
 
-    // Renders the layer into the cached image now.
+    // Renders the layer into the cached image now; a hidden item only notes that its image is
+    // stale and renders when it is painted again.
     void render();
     const QImage& image() const { return image_; }
     bool rendered() const { return drawn_; }
@@ -40,6 +41,9 @@ public slots:
 signals:
     void parentMouseMoveEvent(int x, int y);
     void crosshairChange(int x, float y);
+
+protected:
+    void shownChanged(bool shown) override;
 
 private:
     qreal devicePixelRatio() const;

@@ -9,7 +9,7 @@
 #include <cstring>
 
 QChart::QChart(QQuickItem* parent)
-    : QQuickPaintedItem(parent), registry_(&formula::FormulaService::instance()) {
+    : ShownPaintedItem(parent), registry_(&formula::FormulaService::instance()) {
     setAcceptHoverEvents(true);
     setAcceptedMouseButtons(Qt::AllButtons);
     setFlag(ItemAcceptsInputMethod, true);

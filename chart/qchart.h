@@ -7,13 +7,13 @@
 
 #include "chart/ctx_data.h"
 #include "chart/kdata.h"
+#include "chart/shown_painted_item.h"
 #include "libformula/fml.h"
 #include "libquote/quote.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPointer>
-#include <QQuickPaintedItem>
 #include <QString>
 #include <QVariant>
 
@@ -34,7 +34,7 @@ class QDividendProcesser;
 class CPaintBoard;
 class CPaintFullRect;
 
-class QChart : public QQuickPaintedItem {
+class QChart : public ShownPaintedItem {
     Q_OBJECT
 public:
     explicit QChart(QQuickItem* parent = nullptr);

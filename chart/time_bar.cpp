@@ -26,7 +26,7 @@ QFont barFont() {
 
 }  // namespace
 
-TimeBar::TimeBar(QQuickItem* parent) : QQuickPaintedItem(parent) {}
+TimeBar::TimeBar(QQuickItem* parent) : ShownPaintedItem(parent) {}
 
 void TimeBar::setScales(QList<int> list) {
     scales_ = std::move(list);

@@ -3,11 +3,12 @@
 #ifndef VQ_CHART_TIME_BAR_H
 #define VQ_CHART_TIME_BAR_H
 
+#include "chart/shown_painted_item.h"
+
 #include <QList>
-#include <QQuickPaintedItem>
 #include <QString>
 
-class TimeBar : public QQuickPaintedItem {
+class TimeBar : public ShownPaintedItem {
     Q_OBJECT
 
 public:

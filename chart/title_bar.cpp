@@ -19,7 +19,7 @@ QFont titleFont() {
 
 }  // namespace
 
-TitleBar::TitleBar(QQuickItem* parent) : QQuickPaintedItem(parent) {}
+TitleBar::TitleBar(QQuickItem* parent) : ShownPaintedItem(parent) {}
 
 void TitleBar::setCTXData(CTXLayer* formulas) {
     formulas_ = formulas;

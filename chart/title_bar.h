@@ -5,13 +5,13 @@
 
 #include "chart/chart_children.h"
 #include "chart/ctx_data.h"
+#include "chart/shown_painted_item.h"
 
 #include <QColor>
 #include <QList>
-#include <QQuickPaintedItem>
 #include <QString>
 
-class TitleBar : public QQuickPaintedItem, public chart::TitleView {
+class TitleBar : public ShownPaintedItem, public chart::TitleView {
     Q_OBJECT
     Q_PROPERTY(int leftPadding READ leftPadding WRITE setLeftPadding NOTIFY leftPaddingChanged)
 
