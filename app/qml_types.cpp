@@ -25,6 +25,7 @@
 #include "service/qbase_service.h"
 #include "service/qmystock_service.h"
 #include "service/qstockpool_service.h"
+#include "service/qvover_ivevo_service.h"
 #include "table/qflow_list_view.h"
 #include "table/qpage_model_sorter.h"
 #include "table/qstock_tip_view.h"
@@ -75,4 +76,5 @@ void registerQmlTypes() {
     registerType<TitleBar>("TitleBar");
     registerType<QMyStockService>("QMyStockService");
     registerType<QStockPoolService>("QStockPoolService");
+    registerType<QVoverIvevoService>("QVoverIvevoService");
 }

@@ -2,7 +2,11 @@
 
 #include "server/screening/screen_jobs.h"
 
+#include "formula/builtins.h"
+
 #include <QJsonArray>
+
+#include <set>
 
 namespace vq::screening {
 
@@ -14,6 +18,65 @@ QJsonObject blockEntry(const market::Market& m, int64_t id) {
                        {"name", b ? QString::fromStdString(b->name) : QString()},
                        {"category", b ? b->category : 0},
                        {"count", b ? int(b->members.size()) : 0}};
+}
+
+// The built-in formulas a condition can name, with their parameters and the outputs a
+// condition can read (the displayed ones; the last drawn output is the default).
+QJsonArray builtinFormulas() {
+    QJsonArray list;
+    for (size_t i = 0; i < formula::builtinCount(); ++i) {
+        const formula::BuiltinFormula& b = formula::builtin(i);
+        formula::Program program;
+        if ((b.kind & 64) != 0 || !formula::builtinProgram(i, &program)) {
+            continue;  // base series are not conditions
+        }
+        QJsonArray outputs;
+        std::set<std::string> seen;
+        for (const formula::ProgramToken& t : program.tokens) {
+            if (t.code == FML_TOKEN_ATTRIBUTE && !t.b.empty() && seen.insert(t.b).second) {
+                outputs.append(QString::fromStdString(t.b));
+            }
+        }
+        QJsonArray params;
+        for (const formula::BuiltinParam& p : b.params) {
+            if (!p.name) {
+                break;
+            }
+            params.append(
+                QJsonObject{{"name", p.name}, {"value", p.value}, {"min", p.min}, {"max", p.max}});
+        }
+        list.append(QJsonObject{{"code", QString::fromUtf8(b.code)},
+                                {"name", QString::fromUtf8(b.name)},
+                                {"kind", b.kind},
+                                {"outputs", outputs},
+                                {"params", params}});
+    }
+    return list;
+}
+
+// The answer to a request that cannot be screened: where the formula went wrong, for the
+// window to point at.
+void sendRequestError(httplib::Response& res, const RequestError& error) {
+    http::sendJson(res,
+                   QJsonObject{{"code", "4000"},
+                               {"msg", QString::fromStdString(error.message)},
+                               {"condition", error.condition},
+                               {"line", error.line},
+                               {"column", error.column}},
+                   400);
+}
+
+// Reads the body into a request; false after answering 400.
+bool readRequest(const httplib::Request& req, httplib::Response& res, ScreenRequest* out) {
+    const QJsonDocument body = http::Params::jsonBody(req);
+    RequestError error;
+    if (!body.isObject()) {
+        error.message = "the body is not a JSON object";
+    } else if (parseScreenRequest(body.object(), out, &error)) {
+        return true;
+    }
+    sendRequestError(res, error);
+    return false;
 }
 
 QJsonObject choices(const market::Market& m) {
@@ -37,7 +100,8 @@ QJsonObject choices(const market::Market& m) {
     for (const auto& [id, name] : kCycles) {
         cycles.append(QJsonObject{{"id", id}, {"name", QString::fromUtf8(name)}});
     }
-    return http::success({{"blocks", blocks}, {"cycles", cycles}});
+    static const QJsonArray formulas = builtinFormulas();
+    return http::success({{"blocks", blocks}, {"cycles", cycles}, {"formulas", formulas}});
 }
 
 const char* stateText(JobState s) {
@@ -64,34 +128,31 @@ http::RouteRegistrar routes(std::shared_ptr<const market::Market> market, int th
         const market::Market* m = market.get();
         router.publish("condition_stock", "/condition_stock");
 
-        router.get("/condition_stock", [m](const httplib::Request&, httplib::Response& res) {
+        router.get("/condition_stock", [m, jobs](const httplib::Request&, httplib::Response& res) {
+            jobs->warm();  // a screening window opened: a screen will follow
             http::sendJson(res, choices(*m));
         });
 
-        router.post(
-            "/condition_stock/screen", [jobs](const httplib::Request& req, httplib::Response& res) {
-                const QJsonDocument body = http::Params::jsonBody(req);
-                ScreenRequest request;
-                RequestError error;
-                if (!body.isObject() || !parseScreenRequest(body.object(), &request, &error)) {
-                    if (!body.isObject()) {
-                        error.message = "the body is not a JSON object";
-                    }
-                    // Where the formula went wrong, for the window to point at.
-                    QJsonObject e{{"code", "4000"},
-                                  {"msg", QString::fromStdString(error.message)},
-                                  {"condition", error.condition},
-                                  {"line", error.line},
-                                  {"column", error.column}};
-                    http::sendJson(res, e, 400);
-                    return;
-                }
-                const std::string id = jobs->start(std::move(request));
-                if (id.empty()) {
-                    http::unavailable(QStringLiteral("选股服务繁忙，请稍后重试"));
-                }
-                http::sendJson(res, http::success({{"id", QString::fromStdString(id)}}));
-            });
+        router.post("/condition_stock/check",
+                    [](const httplib::Request& req, httplib::Response& res) {
+                        ScreenRequest request;
+                        if (readRequest(req, res, &request)) {
+                            http::sendJson(res, http::success());
+                        }
+                    });
+
+        router.post("/condition_stock/screen",
+                    [jobs](const httplib::Request& req, httplib::Response& res) {
+                        ScreenRequest request;
+                        if (!readRequest(req, res, &request)) {
+                            return;
+                        }
+                        const std::string id = jobs->start(std::move(request));
+                        if (id.empty()) {
+                            http::unavailable(QStringLiteral("选股服务繁忙，请稍后重试"));
+                        }
+                        http::sendJson(res, http::success({{"id", QString::fromStdString(id)}}));
+                    });
 
         router.get("/condition_stock/screen/status", [jobs, m](const httplib::Request& req,
                                                                httplib::Response& res) {

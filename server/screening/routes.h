@@ -1,5 +1,6 @@
 // The screening service as HTTP routes under the published "condition_stock" address:
 //   GET  /condition_stock                    the cycles and blocks a screen can choose
+//   POST /condition_stock/check              check a request (formulas compile) without running it
 //   POST /condition_stock/screen             start a screen (JSON body, see condition_set.h)
 //   GET  /condition_stock/screen/status?id=  progress, then the matching securities
 //   POST /condition_stock/screen/cancel?id=  stop a screen half way

@@ -24,6 +24,10 @@ ScreenJobs::ScreenJobs(std::shared_ptr<const market::Market> market, int threads
     : market_(std::move(market)), recent_(*market_), threads_(threads), maxRunning_(maxRunning) {}
 
 ScreenJobs::~ScreenJobs() {
+    stop_ = true;
+    if (warmer_.joinable()) {
+        warmer_.join();
+    }
     std::map<std::string, std::shared_ptr<Job>> jobs;
     {
         std::lock_guard<std::mutex> g(mu_);
@@ -84,6 +88,26 @@ std::string ScreenJobs::start(ScreenRequest request) {
         });
     }
     return id;
+}
+
+void ScreenJobs::warm() {
+    std::lock_guard<std::mutex> g(mu_);
+    const market::SnapshotPtr snapshot = market_->snapshot();
+    if (warming_ || warmedDay_ == snapshot->tradingDay) {
+        return;
+    }
+    if (warmer_.joinable()) {
+        warmer_.join();  // the previous day's pass, already finished
+    }
+    warming_ = true;
+    warmedDay_ = snapshot->tradingDay;
+    warmer_ = std::thread([this, snapshot] {
+        const int n = int(market_->securities().size());
+        for (int i = 0; i < n && !stop_; ++i) {
+            recent_.dayBars(i, market::Adjust::Forward, 1, *snapshot);
+        }
+        warming_ = false;
+    });
 }
 
 bool ScreenJobs::status(const std::string& id, JobStatus* out) const {

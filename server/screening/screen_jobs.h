@@ -6,6 +6,7 @@
 #include "server/market/market.h"
 #include "server/screening/screener.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -37,6 +38,10 @@ public:
     bool status(const std::string& id, JobStatus* out) const;
     // False for an unknown id. Cancelling a finished screen changes nothing.
     bool cancel(const std::string& id);
+    // Starts reading every security's recent day bars in the background (once per trading
+    // day), so that a screen asked for soon after does not wait for the histories. Called when
+    // a screening window opens.
+    void warm();
 
 private:
     struct Job;
@@ -49,6 +54,10 @@ private:
     mutable std::mutex mu_;
     std::map<std::string, std::shared_ptr<Job>> jobs_;
     uint64_t serial_ = 0;
+    std::thread warmer_;
+    std::atomic<bool> warming_{false};
+    std::atomic<bool> stop_{false};
+    int warmedDay_ = 0;
 };
 
 }  // namespace vq::screening

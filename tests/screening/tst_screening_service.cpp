@@ -301,6 +301,20 @@ private slots:
         QVERIFY(choices && choices->status == 200);
         const QJsonObject c = QJsonDocument::fromJson(choices->body.c_str()).object();
         QVERIFY(c.value("blocks").toArray().size() > 10);
+        // Built-in formulas with the outputs a condition can read.
+        bool rsiListed = false;
+        for (const QJsonValue& f : c.value("formulas").toArray()) {
+            if (f.toObject().value("code").toString() == "RSI") {
+                rsiListed = f.toObject().value("outputs").toArray().contains("RSI1");
+            }
+        }
+        QVERIFY(rsiListed);
+        auto checked = client.Post("/condition_stock/check",
+                                   json("{'conditions':[{'text':'A:=C;B:=MA(C,'}]}").constData(),
+                                   "application/json");
+        QVERIFY(checked && checked->status == 400);
+        QCOMPARE(QJsonDocument::fromJson(checked->body.c_str()).object().value("condition").toInt(),
+                 0);
 
         const QByteArray body =
             QJsonDocument(request({own("C>MA(C,20)")})).toJson(QJsonDocument::Compact);
