@@ -150,7 +150,8 @@ Rectangle {
                 font.pixelSize: Theme.fontSmall
             }
             Text {
-                x: 10
+                anchors.left: parent.left
+                anchors.leftMargin: 10
                 anchors.right: date.left
                 anchors.rightMargin: 10
                 anchors.verticalCenter: parent.verticalCenter

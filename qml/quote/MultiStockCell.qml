@@ -37,8 +37,11 @@ Rectangle {
         anchors.top: strip.bottom
         width: parent.width
         height: parent.height - strip.height
-        visible: cell.row !== null
+        // Hidden from a change of security until the new minutes are in, so that a cell never
+        // shows one security's title over another's chart.
+        visible: cell.row !== null && !waiting
         property bool ready: false
+        property bool waiting: false
         onClicked: cell.picked()
         // The minute line over its volume, set up once per cell.
         function showLive(code, market) {
@@ -46,6 +49,7 @@ Rectangle {
                 setFormulas("MLINE", "MSCALES", "MCROSSHAIR", "", "MVOL");
                 ready = true;
             }
+            waiting = true;
             prepare("mline", 32, 242);
             model.getMinuteData(code, market, 0);
         }
@@ -53,6 +57,7 @@ Rectangle {
     Connections {
         target: chart.mainChart
         function onDoubleClicked(src, x, y) { cell.opened(); }
+        function onDataUpdate() { chart.waiting = false; }
     }
     Connections {
         target: chart.subChart
