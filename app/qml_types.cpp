@@ -28,6 +28,7 @@
 #include "service/qvover_ivevo_service.h"
 #include "table/qflow_list_view.h"
 #include "table/qpage_model_sorter.h"
+#include "table/qquote_cells.h"
 #include "table/qstock_tip_view.h"
 #include "table/qtable_model_proxy.h"
 #include "table/table_model.h"
@@ -65,6 +66,7 @@ void registerQmlTypes() {
     registerType<QTableModelProxy>("QTableModelProxy");
     registerType<QPageModelSorter>("QPageModelSorter");
     registerType<QFlowListView>("QFlowListView");
+    registerType<QQuoteCells>("QQuoteCells");
     registerType<MultiStockModel>("MultiStockModel");
     registerType<QStockTipModel>("QStockTipModel");
     registerType<QStockTipView>("QStockTipView");
