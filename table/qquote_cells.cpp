@@ -221,15 +221,16 @@ void QQuoteCells::onDataChanged(const QModelIndex& topLeft, const QModelIndex& b
 }
 
 void QQuoteCells::layOut(Cell& cell, qreal width) {
-    const QFontMetricsF metrics(font_);
+    // Shaping is most of the cost of a new text: a text that fits is shaped once.
     const qreal room = qMax<qreal>(0, width - 2 * kTextMargin);
-    const QString shown = metrics.horizontalAdvance(cell.text) > room
-                              ? metrics.elidedText(cell.text, Qt::ElideRight, room)
-                              : cell.text;
     cell.label.setTextFormat(Qt::PlainText);
-    cell.label.setText(shown);
+    cell.label.setText(cell.text);
     cell.label.prepare(QTransform(), font_);
-    cell.labelWidth = metrics.horizontalAdvance(shown);
+    if (cell.label.size().width() > room) {
+        cell.label.setText(QFontMetricsF(font_).elidedText(cell.text, Qt::ElideRight, room));
+        cell.label.prepare(QTransform(), font_);
+    }
+    cell.labelWidth = cell.label.size().width();
     cell.laidOut = true;
 }
 
