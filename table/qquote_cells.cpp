@@ -214,10 +214,10 @@ void QQuoteCells::onDataChanged(const QModelIndex& topLeft, const QModelIndex& b
     for (int r = qMax(0, topLeft.row()); r <= lastRow; ++r)
         for (int c = qMax(0, topLeft.column()); c <= lastColumn; ++c)
             refresh(r, c, true);
-    if (topLeft.row() <= lastRow && topLeft.column() <= lastColumn)
-        update(cellRect(topLeft.row(), topLeft.column())
-                   .united(cellRect(lastRow, lastColumn))
-                   .toAlignedRect());
+    // Always the whole item: a painted node made anew (a new size, a new window) keeps nothing
+    // of what was painted before, so a repaint of only the changed cells could leave the
+    // rest of the table empty.
+    update();
 }
 
 void QQuoteCells::layOut(Cell& cell, qreal width) {
@@ -251,20 +251,15 @@ bool QQuoteCells::flashing(int row, int column) const {
 
 void QQuoteCells::tick() {
     const qint64 now = clock_.elapsed();
-    QRectF dirty;
-    for (int r = 0; r < rows_; ++r)
-        for (int c = 0; c < columns_; ++c) {
-            Cell& cell = cells_[size_t(r) * size_t(columns_) + size_t(c)];
-            if (cell.flashStart < 0)
-                continue;
-            if (now - cell.flashStart >= flashMs_)
-                cell.flashStart = -1;
-            dirty = dirty.united(cellRect(r, c));
-        }
-    if (dirty.isEmpty())
+    bool fading = false;
+    for (Cell& cell : cells_) {
+        if (cell.flashStart >= 0 && now - cell.flashStart >= flashMs_)
+            cell.flashStart = -1;
+        fading = fading || cell.flashStart >= 0;
+    }
+    if (!fading)
         fadeTimer_.stop();
-    else
-        update(dirty.toAlignedRect());
+    update();
 }
 
 void QQuoteCells::paint(QPainter* p) {
