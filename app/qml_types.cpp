@@ -2,6 +2,7 @@
 
 #include <QQmlEngine>
 
+#include "app/heap_trim.h"
 #include "bridge/hdatetime.h"
 #include "bridge/hfileio.h"
 #include "bridge/hroute.h"
@@ -79,4 +80,5 @@ void registerQmlTypes() {
     registerType<QMyStockService>("QMyStockService");
     registerType<QStockPoolService>("QStockPoolService");
     registerType<QVoverIvevoService>("QVoverIvevoService");
+    registerType<HeapTrim>("HeapTrim");
 }

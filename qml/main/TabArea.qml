@@ -2,6 +2,7 @@ import QtQuick 2.15
 import QtQml 2.15
 import QtQuick.Window 2.15
 import HRoute 1.0
+import HeapTrim 1.0
 import "../common"
 import "../js/routes.js" as Routes
 
@@ -20,6 +21,8 @@ FocusScope {
     signal unhandledKey(var event)
 
     HRoute { id: router }
+    // What opening or closing a view allocated only once goes back to the system.
+    HeapTrim { id: heapTrim }
     ListModel { id: tabModel }
     LoggingCategory { id: timing; name: "vq.timing" }
 
@@ -216,8 +219,10 @@ FocusScope {
         list.splice(index, 1);
         entries = list;
         tabModel.remove(index);
-        if (entry.item)
+        if (entry.item) {
             entry.item.destroy();
+            heapTrim.request();
+        }
         var next = currentIndex > index ? currentIndex - 1
                                         : Math.min(currentIndex, entries.length - 1);
         currentIndex = -1;
@@ -302,6 +307,7 @@ FocusScope {
                 return;
             logged = true;
             console.info(timing, "route", url, "first paint after", Date.now() - started, "ms");
+            heapTrim.request();
         };
         win.frameSwapped.connect(once);
     }
