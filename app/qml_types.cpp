@@ -10,8 +10,10 @@
 #include "bridge/http_request_factory.h"
 #include "bridge/hutil.h"
 #include "bridge/qcrypto.h"
+#include "chart/cchip_distribution.h"
 #include "chart/fchart.h"
 #include "chart/qchart.h"
+#include "chart/qchart_extend.h"
 #include "chart/reg_scales_line_style.h"
 #include "chart/time_bar.h"
 #include "chart/title_bar.h"
@@ -77,6 +79,8 @@ void registerQmlTypes() {
     registerType<QChart>("QChart");
     registerType<TimeBar>("TimeBar");
     registerType<TitleBar>("TitleBar");
+    registerType<QChartExtend>("QChartExtend");
+    registerType<CChipDistribution>("CChipDistribution");
     registerType<QMyStockService>("QMyStockService");
     registerType<QStockPoolService>("QStockPoolService");
     registerType<QVoverIvevoService>("QVoverIvevoService");

@@ -122,7 +122,7 @@ typedef struct QuoteKPoint {
     float open;
     float low;
     float close;
-    float extra; /* auxiliary value copied into the chart bar; 0 from this service */
+    float extra; /* turnover rate in percent of the float shares; 0 for indices and blocks */
     char reserved0[4];
     int64_t volume;
     int64_t amount;

@@ -15,7 +15,6 @@ import "js/formula_map.js" as FormulaMap
 import "js/superposition.js" as Overlays
 import "js/quote_query.js" as Query
 import "js/kvst.js" as Kvst
-import "js/http.js" as Http
 
 // The quote view of one security: its minute or K-line chart with indicator sub-charts, the
 // price panel, the tick list, the cycle-resonance grid and the research pages.
@@ -161,12 +160,6 @@ FocusScope {
         name = record.name || q.name || c;
         q.type = type;
         q.name = name;
-        pricePanel.name = name;
-        pricePanel.code = c;
-        pricePanel.isIndex = isIndex;
-        breadthTimer.restart();
-        if (isIndex)
-            fetchBreadth();
     }
 
     function stopRequests() {
@@ -180,7 +173,6 @@ FocusScope {
         model.cancelDetail();
         if (resonance.item)
             resonance.item.stop();
-        pricePanel.clear();
         minuteList.rows = [];
         detailList.rows = [];
     }
@@ -262,7 +254,6 @@ FocusScope {
     // a chart waits for nothing else.
     function refreshSide() {
         var main = stack.mainQChart;
-        pricePanel.refresh(main);
         minuteList.refresh(main);
         if (chart === "detail")
             detailList.refresh(main);
@@ -279,9 +270,6 @@ FocusScope {
             view.query_map_.type = model.type;
             view.record.type = model.type;
             infoTabs.setCodeInfo(view.record);
-            pricePanel.isIndex = view.isIndex;
-            if (view.isIndex)
-                view.fetchBreadth();
         }
     }
 
@@ -484,23 +472,9 @@ FocusScope {
 
     // ---- statistics ----
 
-    function fetchBreadth() {
-        var url = baseService.getServerAddressValue("url.market_total");
-        if (!url)
-            return;
-        var tag = Query.statsTag(code, market);
-        Http.getData(String(url), {}, { "Content-Type": "application/json" }, function(ok, value) {
-            if (ok && value && Array.isArray(value[tag]))
-                breadth.setItems(value[tag]);
-        });
-    }
-
-    Timer {
-        id: breadthTimer
-        interval: 5000
-        repeat: true
-        running: view.isIndex && view.visible
-        onTriggered: view.fetchBreadth()
+    function serverAddress(name) {
+        var value = baseService.getServerAddressValue(name);
+        return value ? String(value) : "";
     }
 
     function openIntervalStatistics(json) {
@@ -752,23 +726,25 @@ FocusScope {
         anchors.top: toolBar.bottom
         anchors.bottom: parent.bottom
         width: Theme.sidePanelWidth
-        PricePanel {
-            id: pricePanel
+        // An index's panel: header, quote information and market breadth.
+        IndexPanel {
+            id: indexPanel
             width: parent.width
+            height: implicitHeight
             visible: view.isIndex
+            mqModel: model
+            code: view.code
+            market: view.market
+            name: view.name
+            breadthUrl: view.isIndex ? view.serverAddress("url.market_total") : ""
         }
         Rectangle { width: parent.width; height: 1; color: Theme.border; visible: view.isIndex }
-        IndexBreadth {
-            id: breadth
-            width: parent.width
-            visible: view.isIndex
-        }
         MinuteList {
             id: minuteList
             objectName: "sideMinuteList"
             width: parent.width
             visible: view.isIndex
-            height: side.height - pricePanel.height - 1 - (breadth.visible ? breadth.height : 0)
+            height: Math.max(0, side.height - indexPanel.height - 1)
             maxRows: 120
         }
         // A stock's panel: header, order book, quote information and the latest ticks.
@@ -782,6 +758,20 @@ FocusScope {
             market: view.market
             onShowAllTicks: view.updateQuery({ "chart": "detail" })
         }
+    }
+
+    // Over the side panel while shown, beside the K-line chart it follows.
+    ChipPanel {
+        id: chipPanel
+        anchors.right: parent.right
+        anchors.top: toolBar.bottom
+        anchors.bottom: parent.bottom
+        width: Theme.sidePanelWidth
+        z: 5
+        visible: toolBar.chipShown && view.chart === "kline"
+        chart: stack.mainQChart
+        securityName: view.name
+        onClosed: toolBar.chipShown = false
     }
 
     PaintToolPanel {

@@ -108,4 +108,6 @@ QtObject {
     readonly property color marketMark: "#FF0000"
     readonly property color panelLabel: "#AEB4C2"
     readonly property int panelRowHeight: 22
+    // Market-breadth rows: the market's name beside each band.
+    readonly property color breadthName: "#92979D"
 }

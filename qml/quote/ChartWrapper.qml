@@ -1,9 +1,11 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QChart 1.0
+import QChartExtend 1.0
 import FChart 1.0
 import TitleBar 1.0
 import "../common"
+import "../js/chart_events.js" as Events
 
 // One chart of a chart stack: the chart item with its layer images (one FChart per layer, named
 // "subFChart_<id>"), the title strip with the formula values and the settings buttons, and the
@@ -121,8 +123,105 @@ QChart {
         hold = b;
     }
 
-    // Overlay event markers are painted by the chart's own overlay strip once it is loaded.
+    // ---- event strip ----
+
+    // The strip of dated events (dividends, research reports) along the chart's bottom; main
+    // charts load it at creation. Every event group the chart hands over replaces the group of
+    // the same name.
+    property var extendStrip: null
     function loadQChartExtend() {
+        if (extendStrip)
+            return;
+        extendStrip = extendComponent.createObject(chart);
+        extendStrip.setQChart(chart);
+        extendStrip.activeTip.connect(eventTip.showEvents);
+        chart.syncUpdateDividend.connect(function(json) {
+            extendStrip.removeExtendData(json.name);
+            extendStrip.appendExtendData(json);
+        });
+    }
+
+    Component {
+        id: extendComponent
+        QChartExtend {
+            objectName: "chartExtend"
+            x: 0
+            y: chart.height - height
+            width: chart.width
+            height: 20
+            z: 3
+        }
+    }
+
+    function openEventUrl(url) {
+        var component = Qt.createComponent("qrc:/qml/main/BrowserWindow.qml");
+        if (component.status !== Component.Ready) {
+            console.warn("event link:", component.errorString());
+            return;
+        }
+        var win = component.createObject(null, { "url": url });
+        win.show();
+    }
+
+    // The tip of the events under the pointer, titled with their date.
+    Rectangle {
+        id: eventTip
+        objectName: "eventTip"
+        property var events: []
+        visible: false
+        z: 6
+        y: Math.max(0, chart.height - 20 - height)
+        width: Math.max(tipColumn.implicitWidth + 16, 120)
+        height: tipColumn.implicitHeight + 10
+        color: Theme.popupBackground
+        border.color: Theme.border
+
+        function showEvents(px, py, list) {
+            events = list;
+            var w = Math.max(tipColumn.implicitWidth + 16, 120);
+            x = Math.max(0, Math.min(px - w / 2, chart.width - w));
+            visible = events.length > 0;
+        }
+
+        MouseArea {
+            anchors.fill: parent
+            hoverEnabled: true
+            onExited: eventTip.visible = false
+        }
+        Column {
+            id: tipColumn
+            x: 8
+            y: 5
+            spacing: 2
+            Text {
+                text: eventTip.events.length > 0 ? Events.dateOf(eventTip.events[0].time) : ""
+                color: Theme.textDim
+                font.family: Theme.fontFamily
+                font.pixelSize: Theme.fontSmall
+            }
+            Repeater {
+                model: eventTip.events
+                Text {
+                    objectName: "eventTipEntry_" + index
+                    text: modelData.detailed
+                    color: modelData.url ? Theme.accent : Theme.text
+                    font.family: Theme.fontFamily
+                    font.pixelSize: Theme.fontSmall
+                    font.underline: !!modelData.url && linkArea.containsMouse
+                    MouseArea {
+                        id: linkArea
+                        anchors.fill: parent
+                        hoverEnabled: true
+                        enabled: !!modelData.url
+                        cursorShape: enabled ? Qt.PointingHandCursor : Qt.ArrowCursor
+                        onClicked: {
+                            eventTip.visible = false;
+                            chart.openEventUrl(modelData.url);
+                        }
+                    }
+                }
+            }
+        }
     }
 
     // ---- mirroring, driven by the stack ----
@@ -232,6 +331,10 @@ QChart {
         }
         onPositionChanged: {
             var leftHeld = pressed && (pressedButtons & Qt.LeftButton);
+            // Markers of the event strip take the pointer first; elsewhere their tip closes.
+            if (!leftHeld && chart.extendStrip && chart.extendStrip.mouseMove(mouse.x, mouse.y))
+                return;
+            eventTip.visible = false;
             // Moves that change a drawing belong to the board, not to the crosshair.
             if (chart.onMousePaintBoard(leftHeld ? 1 : 0, mouse.x, mouse.y) || boardPress)
                 return;

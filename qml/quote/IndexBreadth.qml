@@ -1,70 +1,112 @@
 import QtQuick 2.15
 import "../common"
+import "../js/market_breadth.js" as Breadth
 
-// Rise and fall counts of the index's market, by band of change ("url.market_total").
+// One market-breadth chart: the number of securities in each band of change of one market list
+// of "url.market_total", as horizontal bars scaled to the largest band.
 Rectangle {
-    id: panel
+    id: chart
     objectName: "indexBreadth"
-    property var items: []
-    property int up: 0
-    property int down: 0
-    property int maxCount: 1
+    property string title: ""
+    // The market list as the service sends it; the totals are left out of the rows.
+    property var list: []
+    readonly property var rows: Breadth.bands(list)
+    readonly property int members: Breadth.memberCount(rows)
+    readonly property int rowHeight: 16
 
     color: Theme.panelBackground
-    height: 40 + bands.height
+    implicitHeight: caption.height + (rows.length > 0 ? bands.height + 6 : empty.height)
 
-    function setItems(list) {
-        var bandsList = [], u = 0, d = 0, m = 1;
-        for (var i = 0; i < list.length; ++i) {
-            var it = list[i];
-            if (it.section === "up_counts")
-                u = it.count;
-            else if (it.section === "down_counts")
-                d = it.count;
-            else {
-                bandsList.push(it);
-                m = Math.max(m, it.count);
-            }
-        }
-        up = u; down = d; maxCount = m; items = bandsList;
+    function colorOf(type) {
+        return type > 0 ? Theme.rise : (type < 0 ? Theme.fall : Theme.flat);
     }
 
-    Row {
-        x: 10
-        y: 8
-        spacing: 16
-        Text { text: "上涨 " + panel.up; color: Theme.rise; font.family: Theme.fontFamily; font.pixelSize: Theme.fontNormal }
-        Text { text: "下跌 " + panel.down; color: Theme.fall; font.family: Theme.fontFamily; font.pixelSize: Theme.fontNormal }
+    Text {
+        id: caption
+        x: 8
+        height: 22
+        verticalAlignment: Text.AlignVCenter
+        text: chart.title
+        color: Theme.text
+        font.family: Theme.fontFamily
+        font.pixelSize: Theme.fontNormal
+    }
+    Text {
+        objectName: "breadthTotals"
+        anchors.right: parent.right
+        anchors.rightMargin: 8
+        height: caption.height
+        verticalAlignment: Text.AlignVCenter
+        visible: chart.rows.length > 0
+        text: chart.members > 0 ? "共" + chart.members + "家" : "无成分股"
+        color: Theme.textDim
+        font.family: Theme.fontFamily
+        font.pixelSize: Theme.fontSmall
+    }
+    Text {
+        id: empty
+        objectName: "breadthEmpty"
+        x: 8
+        anchors.top: caption.bottom
+        height: visible ? 22 : 0
+        visible: chart.rows.length === 0
+        text: "暂无涨跌分布数据"
+        color: Theme.textMuted
+        font.family: Theme.fontFamily
+        font.pixelSize: Theme.fontSmall
     }
     Column {
         id: bands
-        x: 10
-        y: 32
-        width: parent.width - 20
-        spacing: 2
+        x: 8
+        anchors.top: caption.bottom
+        width: parent.width - 16
+        spacing: 1
         Repeater {
-            model: panel.items
+            model: chart.rows
             Item {
+                objectName: "breadthRow_" + index
                 width: bands.width
-                height: 16
+                height: chart.rowHeight
+                readonly property real barArea: width - nameText.width - sectionText.width - countText.width - 12
+                readonly property real barWidth: Breadth.barWidth(modelData.ratio, barArea)
                 Text {
-                    width: 44
+                    id: nameText
+                    width: 40
+                    height: parent.height
+                    verticalAlignment: Text.AlignVCenter
+                    text: modelData.name
+                    color: Theme.breadthName
+                    font.family: Theme.fontFamily
+                    font.pixelSize: Theme.fontSmall
+                }
+                Text {
+                    id: sectionText
+                    x: nameText.width
+                    width: 40
+                    height: parent.height
+                    verticalAlignment: Text.AlignVCenter
                     text: modelData.section
-                    color: Theme.textDim
+                    color: chart.colorOf(modelData.type)
                     font.family: Theme.fontFamily
                     font.pixelSize: Theme.fontSmall
                 }
                 Rectangle {
-                    x: 48
-                    y: 3
-                    height: 10
-                    width: Math.max(1, (parent.width - 100) * modelData.count / panel.maxCount)
-                    color: modelData.type > 0 ? Theme.rise : (modelData.type < 0 ? Theme.fall : Theme.flat)
+                    objectName: "breadthBar"
+                    x: sectionText.x + sectionText.width + 4
+                    anchors.verticalCenter: parent.verticalCenter
+                    height: 8
+                    width: parent.barWidth
+                    color: chart.colorOf(modelData.type)
                 }
                 Text {
+                    id: countText
                     anchors.right: parent.right
+                    width: 40
+                    height: parent.height
+                    horizontalAlignment: Text.AlignRight
+                    verticalAlignment: Text.AlignVCenter
                     text: modelData.count
-                    color: Theme.text
+                    color: chart.colorOf(modelData.type)
                     font.family: Theme.fontFamily
                     font.pixelSize: Theme.fontSmall
                 }

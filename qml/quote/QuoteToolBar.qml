@@ -15,6 +15,8 @@ Rectangle {
     property var groupNames: []
     property string mainIndicator: ""
     property bool hold: false
+    // The chip-distribution pane beside a K-line chart.
+    property bool chipShown: false
     signal routeClicked(var route)
     signal mainChosen(string name)
     signal groupChosen(string name)
@@ -131,6 +133,13 @@ Rectangle {
             visible: bar.chartKind === "kline"
             text: "画线"
             onClicked: bar.drawClicked()
+        }
+        ToolButtonFlat {
+            objectName: "chipButton"
+            visible: bar.chartKind === "kline"
+            text: "筹码"
+            checked: bar.chipShown
+            onClicked: bar.chipShown = !bar.chipShown
         }
         ToolButtonFlat {
             objectName: "holdButton"

@@ -40,8 +40,11 @@ int64_t beijingMidnight(int yyyymmdd) {
     return int64_t(timegm(&tm)) - 8 * 3600;
 }
 
-vqp::KPoint toPoint(const market::Bar& b) {
+// The auxiliary value of a bar is its turnover rate, in percent of the float shares; indices,
+// blocks and securities without share capital have none (0).
+vqp::KPoint toPoint(const market::Bar& b, double floatShares) {
     vqp::KPoint p{};
+    p.extra = floatShares > 0 ? float(double(b.volume) / floatShares * 100) : 0.0f;
     p.time = b.time;
     p.open = b.open;
     p.high = b.high;
@@ -278,6 +281,10 @@ bool Answerer::kline(const vqp::Request& r, PushState& st, bool initial, std::st
     }
     const auto cycle = market::Cycle(r.period);
     const market::Adjust adjust = adjustOf(r.option);
+    const market::Security& security = market_.securities()[size_t(idx)];
+    const bool aggregate =
+        security.type == market::SecType::Index || security.type == market::SecType::Block;
+    const double floatShares = aggregate ? 0.0 : double(security.floatShares);
     if (initial) {
         int64_t rows =
             r.pageSize == 0 ? kDefaultKLineRows : std::min<int64_t>(r.pageSize, kMaxKLineRows);
@@ -286,7 +293,7 @@ bool Answerer::kline(const vqp::Request& r, PushState& st, bool initial, std::st
         vqp::KLineBlock b;
         b.points.reserve(page.bars.size());
         for (const market::Bar& bar : page.bars)
-            b.points.push_back(toPoint(bar));
+            b.points.push_back(toPoint(bar, floatShares));
         if (r.pageFirst <= 0 && !b.points.empty()) {
             st.lastTime = b.points.back().time;
             st.hash = fnv(&b.points.back(), sizeof(vqp::KPoint));
@@ -316,7 +323,7 @@ bool Answerer::kline(const vqp::Request& r, PushState& st, bool initial, std::st
     vqp::KLineBlock b;
     for (const market::Bar& bar : page.bars)
         if (bar.time >= st.lastTime)
-            b.points.push_back(toPoint(bar));
+            b.points.push_back(toPoint(bar, floatShares));
     if (b.points.empty())
         return false;
     uint64_t h = fnv(&b.points.back(), sizeof(vqp::KPoint));

@@ -9,6 +9,7 @@
 #include <QQmlEngine>
 #include <QStandardPaths>
 #include <QtQuickTest>
+#include <atomic>
 #include <mutex>
 
 #include "app/qml_types.h"
@@ -54,6 +55,12 @@ public:
     Q_INVOKABLE int groupUpdates() {
         std::lock_guard<std::mutex> lock(mutex_);
         return updates_;
+    }
+    // The market-breadth service: 0 answers, 1 fails with 500, 2 answers with a non-JSON body.
+    Q_INVOKABLE void setBreadthMode(int mode) { breadthMode_ = mode; }
+    Q_INVOKABLE int breadthRequests() const { return breadthRequests_; }
+    Q_INVOKABLE QString serviceUrl(const QString& path) const {
+        return QString::fromStdString(server_.url("")) + path;
     }
     Q_INVOKABLE QString lastLoginForm() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -141,6 +148,30 @@ private:
         s.Get("/rating", [](const httplib::Request&, httplib::Response& res) {
             res.set_content("not json", "text/plain");
         });
+        s.Get("/market_total", [this](const httplib::Request&, httplib::Response& res) {
+            ++breadthRequests_;
+            if (breadthMode_ == 1) {
+                res.status = 500;
+                return;
+            }
+            if (breadthMode_ == 2) {
+                res.set_content("<html>busy</html>", "text/html");
+                return;
+            }
+            auto band = [](const char* name, const char* section, int count, int type) {
+                return QJsonObject{
+                    {"name", name}, {"section", section}, {"count", count}, {"type", type}};
+            };
+            const QJsonArray hs{
+                band("沪深", "涨停", 12, 1),        band("沪深", "0-2%", 400, 1),
+                band("沪深", "平盘", 0, 0),         band("沪深", "2-4%", 100, -1),
+                band("沪深", "up_counts", 3000, 1), band("沪深", "down_counts", 900, -1)};
+            const QJsonArray sh{band("沪市", "涨停", 5, 1), band("沪市", "0-2%", 200, 1)};
+            const QJsonArray sz{band("深市", "涨停", 0, 1), band("深市", "0-2%", 0, 1)};
+            res.set_content(
+                json(QJsonObject{{"HS", hs}, {"SH", sh}, {"SZ", sz}, {"CY", sz}}).toStdString(),
+                "application/json");
+        });
         s.Get("/down", [](const httplib::Request&, httplib::Response& res) {
             res.status = 503;
             res.set_content(R"({"code":"5030","msg":"market not ready"})", "application/json");
@@ -152,6 +183,8 @@ private:
     QJsonArray groups_;
     int updates_ = 0;
     QString lastLogin_;
+    std::atomic<int> breadthMode_{0};
+    std::atomic<int> breadthRequests_{0};
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(qml_views, Setup)
