@@ -126,7 +126,11 @@ void CChipDistribution::recompute() {
     const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
                         std::chrono::steady_clock::now() - started)
                         .count();
-    qCDebug(chipTiming) << "chip distribution over" << engine_.barCount() << "bars:" << us << "us";
+    // Every crosshair move recomputes: only the moves that miss the 2 ms budget are logged.
+    if (us > 2000) {
+        qCInfo(chipTiming) << "chip distribution over" << engine_.barCount() << "bars:" << us
+                           << "us";
+    }
     emit computed();
 }
 

@@ -164,7 +164,8 @@ void CChipDistribution::paintLegend(QPainter* painter) const {
             return;
         }
         painter->fillRect(box, e.color);
-        painter->setPen(QColor(0, 0, 0));
+        // Black on the light rows; the darkest blues of the near map take white to stay legible.
+        painter->setPen(qGray(e.color.rgb()) < 80 ? QColor(255, 255, 255) : QColor(0, 0, 0));
         const double share = engine_.total() > 0 ? e.sum / engine_.total() * 100 : 0;
         painter->drawText(
             box.adjusted(6, 0, -6, 0), Qt::AlignLeft | Qt::AlignVCenter,

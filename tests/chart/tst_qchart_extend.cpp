@@ -154,6 +154,32 @@ private slots:
         QCOMPARE(redNear(f.under(39).x()), events > 0);
     }
 
+    // An icon event is drawn as its 16-pixel icon, centred under the bar.
+    void imageEvent() {
+        Fixture f;
+        QJsonObject e = marker(kDay0 + 12 * kDay, "公告");
+        e.insert("type", "image");
+        e.insert("content", "1");
+        f.strip.appendExtendData(group("notes", QJsonArray{e}));
+        QImage image(int(f.strip.width()), 20, QImage::Format_RGB32);
+        image.fill(Qt::black);
+        QPainter painter(&image);
+        f.strip.paint(&painter);
+        painter.end();
+        const int x = f.under(12).x();
+        int drawn = 0;
+        for (int dx = -12; dx <= 12; ++dx) {
+            for (int y = 0; y < 20; ++y) {
+                if (image.pixel(x + dx, y) != qRgb(0, 0, 0)) {
+                    QVERIFY2(std::abs(dx) <= 8, qPrintable(QString::number(dx)));
+                    ++drawn;
+                }
+            }
+        }
+        QVERIFY(drawn > 0);
+        QVERIFY(f.strip.mouseMove(x, f.under(12).y()));
+    }
+
     // Without bars nothing is placed or hovered.
     void chartWithoutBars() {
         auto chart = fixture::makeChart();

@@ -9,6 +9,9 @@
 #include <QtTest>
 #include <memory>
 
+#include <algorithm>
+#include <cmath>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -134,6 +137,8 @@ private slots:
     void quietMarketNoPush_data();
     void quietMarketNoPush();
     void klinePushCarriesNewestBars();
+    void klineTurnover_data();
+    void klineTurnover();
     void minutePushContinues();
     void klinePushAfterLongGap();
     void pageBeyondEndClamped();
@@ -243,6 +248,50 @@ void TestQuoteService::klinePushCarriesNewestBars() {
     QVERIFY(b.points.size() >= 2 && b.points.size() <= 5);
     QCOMPARE(b.points.front().time, lastSent);
     QVERIFY(b.points.back().time > lastSent);
+}
+
+void TestQuoteService::klineTurnover_data() {
+    QTest::addColumn<int>("type");
+    QTest::newRow("stock: volume over float shares") << int(vq::market::SecType::Stock);
+    QTest::newRow("index: none") << int(vq::market::SecType::Index);
+}
+
+// Day bars carry their turnover rate in percent of the float shares; aggregates have none.
+void TestQuoteService::klineTurnover() {
+    QFETCH(int, type);
+    const vq::market::Security* security = nullptr;
+    for (const auto& s : market_->securities())
+        if (int(s.type) == type) {
+            security = &s;
+            break;
+        }
+    QVERIFY(security);
+    vq::quote::Answerer a(*market_);
+    vqp::Request r;
+    r.period = vqp::PeriodDay;
+    r.codes = {keyOf(*security)};
+    r.pageSize = 30;
+    vq::quote::PushState st;
+    std::string out;
+    QVERIFY(a.answer(r, st, true, out));
+    vqp::ReplyHeader h;
+    vqp::Reader* rd = nullptr;
+    std::string body;
+    QVERIFY(decodeBody(out, h, &rd, body));
+    vqp::KLineBlock b;
+    QVERIFY(vqp::decodeKLine(*rd, b));
+    delete rd;
+    QVERIFY(!b.points.empty());
+    for (const vqp::KPoint& p : b.points) {
+        const double expected = type == int(vq::market::SecType::Stock)
+                                    ? double(p.volume) / double(security->floatShares) * 100
+                                    : 0.0;
+        QVERIFY2(std::abs(p.extra - expected) <= 1e-4 * std::max(1.0, expected),
+                 qPrintable(QString("%1 vs %2").arg(p.extra).arg(expected)));
+    }
+    if (type == int(vq::market::SecType::Stock)) {
+        QVERIFY(b.points.back().extra > 0);
+    }
 }
 
 // A subscription that was not answered for a long while (its terminal read slowly) gets
