@@ -31,48 +31,9 @@
 #include "bridge/app_documents.h"
 #include "bridge/data_folder.h"
 #include "bridge/web_engine_setup.h"
+#include "window_lookup.h"
 
 namespace {
-
-quint16 freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-// The first object named `name` below `root`, through both the object and the item trees
-// (pop-ups keep their content under the window's overlay).
-QObject* findNamed(QObject* root, const QString& name) {
-    if (!root) {
-        return nullptr;
-    }
-    if (root->objectName() == name) {
-        return root;
-    }
-    for (QObject* child : root->children()) {
-        if (QObject* found = findNamed(child, name)) {
-            return found;
-        }
-    }
-    if (auto* item = qobject_cast<QQuickItem*>(root)) {
-        for (QQuickItem* child : item->childItems()) {
-            if (QObject* found = findNamed(child, name)) {
-                return found;
-            }
-        }
-    }
-    return nullptr;
-}
-
-QObject* findInWindow(QQuickWindow* window, const QString& name) {
-    if (!window) {
-        return nullptr;
-    }
-    if (QObject* found = findNamed(window, name)) {
-        return found;
-    }
-    return findNamed(window->contentItem(), name);
-}
 
 // Types `text` key by key into the window (Latin-1 characters only).
 void typeText(QWindow* window, const QString& text) {

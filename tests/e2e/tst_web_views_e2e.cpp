@@ -30,48 +30,11 @@
 #include "bridge/app_documents.h"
 #include "bridge/data_folder.h"
 #include "bridge/web_engine_setup.h"
+#include "window_lookup.h"
 
 namespace {
 
 const QString kNewsTitle = QStringLiteral("振特玻璃：年度利润分配方案公告");
-
-quint16 freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-QObject* findNamed(QObject* root, const QString& name) {
-    if (!root) {
-        return nullptr;
-    }
-    if (root->objectName() == name) {
-        return root;
-    }
-    for (QObject* child : root->children()) {
-        if (QObject* found = findNamed(child, name)) {
-            return found;
-        }
-    }
-    if (auto* item = qobject_cast<QQuickItem*>(root)) {
-        for (QQuickItem* child : item->childItems()) {
-            if (QObject* found = findNamed(child, name)) {
-                return found;
-            }
-        }
-    }
-    return nullptr;
-}
-
-QObject* findInWindow(QQuickWindow* window, const QString& name) {
-    if (!window) {
-        return nullptr;
-    }
-    if (QObject* found = findNamed(window, name)) {
-        return found;
-    }
-    return findNamed(window->contentItem(), name);
-}
 
 QPoint centreOf(QQuickItem* item) {
     return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();

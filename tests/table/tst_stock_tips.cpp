@@ -22,9 +22,9 @@ struct Tip {
     int kind;
 };
 
-QList<Tip> parse(const QString& spec) {
+QList<Tip> parse(const QString& script) {
     QList<Tip> out;
-    for (const QString& part : spec.split(' ', Qt::SkipEmptyParts)) {
+    for (const QString& part : script.split(' ', Qt::SkipEmptyParts)) {
         const QStringList f = part.split(':');
         out.push_back({f[0].toUInt(), f[1].toUtf8(), f.size() > 2 ? f[2].toInt() : 1});
     }
@@ -56,8 +56,8 @@ struct Reply {
     }
 };
 
-void feed(QStockTipModel& model, const QString& spec) {
-    Reply r(parse(spec));
+void feed(QStockTipModel& model, const QString& script) {
+    Reply r(parse(script));
     model.onUpdateStockTip(&r.rpl);
 }
 
@@ -187,14 +187,14 @@ void TestStockTips::bounded() {
     QStockTipModel model;
     model.setCapacity(capacity);
     for (int p = 0; p < pushes; ++p) {
-        QStringList spec;
+        QStringList script;
         for (int i = 0; i < 10; ++i)
-            spec << QStringLiteral("%1:S%2").arg(1000 + p).arg(p * 10 + i);
+            script << QStringLiteral("%1:S%2").arg(1000 + p).arg(p * 10 + i);
         if (p == pushes - 1) {
             model.setSelectIndex(selectBefore);
             QCOMPARE(model.selectIndex(), selectBefore);
         }
-        feed(model, spec.join(' '));
+        feed(model, script.join(' '));
         QVERIFY(model.count() <= capacity);
     }
     const int total = pushes * 10;
@@ -235,15 +235,15 @@ void TestStockTips::viewRows() {
     view.setRowHeight(25);
     view.setSize(QSizeF(300, 150));
     QCOMPARE(view.visibleRows(), 5);
-    QStringList spec;
+    QStringList script;
     for (int i = 0; i < alerts; ++i)
-        spec << QStringLiteral("%1:S%1").arg(i);
-    feed(model, spec.join(' '));
+        script << QStringLiteral("%1:S%1").arg(i);
+    feed(model, script.join(' '));
     view.scrollBy(scroll);
-    spec.clear();
+    script.clear();
     for (int i = 0; i < more; ++i)
-        spec << QStringLiteral("%1:X%1").arg(1000 + i);
-    feed(model, spec.join(' '));
+        script << QStringLiteral("%1:X%1").arg(1000 + i);
+    feed(model, script.join(' '));
     QCOMPARE(view.firstRow(), firstRow);
     QCOMPARE(view.follow(), follow);
     QCOMPARE(view.rowAt(30), rowAtFirstLine);
