@@ -34,7 +34,7 @@ FocusScope {
     property var overlays: Overlays.emptyDocument()
     property var ring: []
     property string ringJson: ""
-    property var statsDialog: null
+    readonly property alias statsDialog: dialogs.statsDialog
     property double requestStarted: 0
     property bool waitingFirstPaint: false
     readonly property alias messagePopup: popup
@@ -477,70 +477,13 @@ FocusScope {
         return value ? String(value) : "";
     }
 
-    function openIntervalStatistics(json) {
-        if (!statsDialog) {
-            var component = Qt.createComponent("common/QIntervalStatisticsDlg.qml");
-            if (component.status !== Component.Ready) {
-                console.warn("quote view:", component.errorString());
-                return;
-            }
-            statsDialog = component.createObject(view);
-            statsDialog.setStartEndDate.connect(function(s, e) { stack.mainQChart.setISStartEnd(s, e); });
-            statsDialog.clickedClose.connect(closeIntervalStatistics);
-        }
-        statsDialog.setModel(json);
-        statsDialog.show();
-    }
-
-    function closeIntervalStatistics() {
-        var dlg = statsDialog;
-        statsDialog = null;
-        stack.mainQChart.clearIS();
-        if (typeof stack.mainQChart.setPaintBoardActive === "function")
-            stack.mainQChart.setPaintBoardActive(false);
-        if (dlg)
-            dlg.destroy();
-    }
-
-    // The text of a text drawing: the dialog hands text, colour and font back to the chart.
-    function openTextDialog(qchart, editP, text, color, fontStr) {
-        var component = Qt.createComponent("common/QTextEditDlg.qml");
-        if (component.status !== Component.Ready) {
-            console.warn("quote view:", component.errorString());
-            return null;
-        }
-        var dlg = component.createObject(view);
-        dlg.setText(text || "");
-        dlg.setColor(color || "#ffffff");
-        dlg.setFont(fontStr || "");
-        dlg.clickedOK.connect(function(t, c, f) {
-            qchart.setPaintBoardEditText(editP, t, c, f);
-            saveDrawings();
-        });
-        dlg.closing.connect(function() { dlg.destroy(); });
-        dlg.show();
-        dlg.setTextFocus(true);
-        return dlg;
-    }
-
     function saveDrawings() {
         if (chart === "kline" && stack.mainQChart)
             stack.mainQChart.savePaintData(code, market, cycle);
     }
 
     function openHistoryMinute(date, timestamp) {
-        if (chart !== "kline" || cycle !== Cycles.kDay || !record || !record.name)
-            return;
-        var component = Qt.createComponent("common/HistoryMLine.qml");
-        if (component.status !== Component.Ready) {
-            console.warn("quote view:", component.errorString());
-            return;
-        }
-        var w = component.createObject(view);
-        w.closing.connect(function() { w.destroy(); });
-        w.getHMLineData(record, date, timestamp);
-        w.show();
-        return w;
+        return dialogs.openHistoryMinute(date, timestamp);
     }
 
     // ---- keys ----
@@ -626,12 +569,12 @@ FocusScope {
             focus: true
             onEditFormulaPraram: view.editFormula(self, name)
             onRemoveSubChart: view.removeSubChart(self)
-            onShowIntervalStatistics: view.openIntervalStatistics(json)
+            onShowIntervalStatistics: dialogs.openIntervalStatistics(json)
             onShowHistoryMLine: view.openHistoryMinute(date, timestamp)
             onNextCode: view.stepRing(1)
             onPreCode: view.stepRing(-1)
             onLoadMoreKLine: if (view.chart === "kline") model.loadMoreKLine(512)
-            onShowTextDlg: view.openTextDialog(qchart, editP, text, color, fontStr)
+            onShowTextDlg: dialogs.openTextDialog(qchart, editP, text, color, fontStr)
             onShowPaintBoardMenu: paintMenu.popupFor(qchart, type, x, y, qchart)
             onShowRMenu: view.openChartMenu(self, x, y)
         }
@@ -795,6 +738,13 @@ FocusScope {
         id: chartMenu
         onRouteChosen: view.chartMenuChosen(query)
         onChangeToMQView: view.changeToMQView(codeInfo)
+    }
+
+    QuoteDialogs {
+        id: dialogs
+        host: view
+        chartStack: stack
+        onDrawingTextSet: view.saveDrawings()
     }
 
     PaintMenu {
