@@ -31,6 +31,7 @@
 #include "bridge/app_documents.h"
 #include "bridge/data_folder.h"
 #include "bridge/web_engine_setup.h"
+#include "in_process_terminal.h"
 #include "window_lookup.h"
 
 namespace {
@@ -620,33 +621,7 @@ void TestMainWindowE2E::cleanupTestCase() {
 }
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-        std::puts("SKIP: no X display; run the suite under xvfb-run (scripts/test does)");
-        return 0;
-    }
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    // Our own runtime folder, so the test never hands over to a terminal the user runs.
-    static QTemporaryDir runtime;
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
-
-    // The terminal's own preparation (see the entry point), then the test.
-    const QString appName = bridge::baseInfo().value(QStringLiteral("appName")).toString();
-    QCoreApplication::setApplicationName(appName);
-    StartupArguments arguments(argc, argv);
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QtWebEngine::initialize();
-    SingleApplication app(arguments.count(), arguments.values(), appName);
-    if (app.isRunning()) {
-        return 1;
-    }
-    bridge::installWebEngineProfile();
-    registerQmlTypes();
-    installFontSubstitutions();
-    app.setQuitOnLastWindowClosed(false);
-
-    TestMainWindowE2E test(&app);
-    return QTest::qExec(&test, argc, argv);
+    return runInTerminalProcess<TestMainWindowE2E>(argc, argv, false);
 }
 
 #include "tst_main_window_e2e.moc"

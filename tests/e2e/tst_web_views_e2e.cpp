@@ -30,6 +30,7 @@
 #include "bridge/app_documents.h"
 #include "bridge/data_folder.h"
 #include "bridge/web_engine_setup.h"
+#include "in_process_terminal.h"
 #include "window_lookup.h"
 
 namespace {
@@ -387,34 +388,7 @@ void TestWebViewsE2E::cleanupTestCase() {
 }
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-        std::puts("SKIP: no X display; run the suite under xvfb-run (scripts/test does)");
-        return 0;
-    }
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    static QTemporaryDir runtime;
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
-    // A data folder of its own, so the test never shares one with another test or a user.
-    static QTemporaryDir dataHome;
-    qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
-
-    const QString appName = bridge::baseInfo().value(QStringLiteral("appName")).toString();
-    QCoreApplication::setApplicationName(appName);
-    StartupArguments arguments(argc, argv);
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QtWebEngine::initialize();
-    SingleApplication app(arguments.count(), arguments.values(), appName);
-    if (app.isRunning()) {
-        return 1;
-    }
-    bridge::installWebEngineProfile();
-    registerQmlTypes();
-    installFontSubstitutions();
-    app.setQuitOnLastWindowClosed(false);
-
-    TestWebViewsE2E test(&app);
-    return QTest::qExec(&test, argc, argv);
+    return runInTerminalProcess<TestWebViewsE2E>(argc, argv, true);
 }
 
 #include "tst_web_views_e2e.moc"
