@@ -1,7 +1,8 @@
 // The chart item: bar series of a security and its overlays, the formulas evaluated over them
 // on the chart's own VM, the visible window, pane geometry and the pixel mapping, the crosshair
 // and the interval statistics. Layer images (FChart) and title strips (TitleBar) are child items
-// the chart drives; axes, crosshair and the interval band are painted by the item itself.
+// the chart drives; axes, crosshair and the drawing board (interval band included) are painted
+// by the item itself.
 #ifndef VQ_CHART_QCHART_H
 #define VQ_CHART_QCHART_H
 

@@ -5,7 +5,6 @@
 #include "chart/qchart.h"
 
 #include <QKeyEvent>
-#include <QMouseEvent>
 
 #include <algorithm>
 #include <cmath>

@@ -1,10 +1,8 @@
-// The chart item's own layer over the layer images: value axis, crosshair with its labels, the
-// interval selection, and the drawing tools.
-#include "chart/chart_geometry.h"
+// The chart item's own layer over the layer images: value axis, crosshair with its labels, and
+// the drawing tools (the interval band among them).
 #include "chart/chart_painters.h"
 #include "chart/qchart.h"
 
-#include <QDateTime>
 #include <QPainter>
 
 #include <algorithm>
