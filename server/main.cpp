@@ -2,7 +2,7 @@
 //
 //   veltoquorin-server serve --data DIR [--http HOST:PORT] [--quote HOST:PORT] [--db URL]
 //                            [--demo] [--threads N] [--session-timeout SECONDS]
-//                            [--clock demo|real] [--seed N]
+//                            [--clock demo|real|still] [--seed N]
 //   veltoquorin-server user add NAME | user passwd NAME | user list      (password on stdin)
 //   veltoquorin-server notice add --type 2|3 --title T [--author A] [--url U] [--date D]
 //   veltoquorin-server news add --title T [--code C --market M] [--source S] [--date D]
@@ -106,7 +106,7 @@ int usage(int code) {
         "usage:\n"
         "  veltoquorin-server serve --data DIR [--http HOST:PORT] [--quote HOST:PORT] [--db URL]\n"
         "                           [--demo] [--threads N] [--session-timeout SECONDS]\n"
-        "                           [--clock demo|real] [--seed N]\n"
+        "                           [--clock demo|real|still] [--seed N]\n"
         "  veltoquorin-server user add NAME | user passwd NAME | user list   (password on stdin)\n"
         "  veltoquorin-server notice add --type 2|3 --title T [--author A] [--url U] [--date D]\n"
         "  veltoquorin-server news|research add --title T [--code C --market M] [--source S]"
@@ -206,8 +206,9 @@ int serve(const Args& args) {
         return fail(QStringLiteral("--session-timeout wants a positive number of seconds"));
     }
     const QString clock = args.option("clock", QStringLiteral("demo"));
-    if (clock != QLatin1String("demo") && clock != QLatin1String("real")) {
-        return fail(QStringLiteral("--clock wants demo or real"));
+    if (clock != QLatin1String("demo") && clock != QLatin1String("real") &&
+        clock != QLatin1String("still")) {
+        return fail(QStringLiteral("--clock wants demo, real or still"));
     }
     args.option("seed", QStringLiteral("20240101")).toULongLong(&ok);
     if (!ok) {
@@ -244,8 +245,11 @@ int serve(const Args& args) {
 #ifdef VQ_HAVE_QUOTE_SERVICE
     // The market and the quote service over it (terminals connect to options.quoteHost/Port).
     vq::market::Options marketOptions;
-    marketOptions.clock =
-        clock == QLatin1String("real") ? vq::market::ClockMode::Real : vq::market::ClockMode::Demo;
+    // "still" stands the market where the wall clock finds it at start: nothing trades
+    // afterwards, so every client reads the same prices (reproducible checks and pictures).
+    marketOptions.clock = clock == QLatin1String("real")    ? vq::market::ClockMode::Real
+                          : clock == QLatin1String("still") ? vq::market::ClockMode::Manual
+                                                            : vq::market::ClockMode::Demo;
     marketOptions.seed = args.option("seed", QStringLiteral("20240101")).toULongLong();
     marketOptions.dataDir = QDir(options.dataDir).absolutePath().toStdString();
     std::unique_ptr<vq::market::Market> market = vq::market::Market::create(marketOptions);
