@@ -85,6 +85,10 @@ void TitleBar::paint(QPainter* painter) {
     int x = area.left();
     for (const Entry& e : list) {
         const int w = metrics.horizontalAdvance(e.text);
+        // A narrow chart shows the outputs that fit whole; only the first is ever cut.
+        if (x > area.left() && x + w > area.right() + 1) {
+            break;
+        }
         painter->setPen(e.color);
         painter->drawText(QRect(x, area.top(), w, area.height()), Qt::AlignCenter, e.text);
         x += w + 5;

@@ -213,6 +213,44 @@ private slots:
         }
     }
 
+    // However narrow the chart, the title shows whole outputs: the last ink painted is the
+    // end of an output, never a word cut at the edge (which the full-width title continues).
+    void titleNeverCutsAnOutput() {
+        std::vector<testbars::Bar> bars;
+        for (int i = 0; i < 30; ++i) {
+            bars.push_back(render_test::bar(i, float(i), float(i), float(i), float(i)));
+        }
+        Pane pane;
+        pane.setBars(bars);
+        pane.addFormula("MA");
+        QVERIFY(pane.run());
+        auto draw = [&](int width) {
+            TitleBar title;
+            title.setSize(QSizeF(width, 20));
+            title.setLeftPadding(10);
+            title.setCTXData(&pane.layer);
+            title.setCurX(29);
+            return paintItem(title);
+        };
+        const QImage full = draw(800);
+        auto lastInk = [](const QImage& image) {
+            for (int x = image.width() - 1; x >= 0; --x) {
+                if (paintedCount(image, QRect(x, 0, 1, image.height())) > 0) {
+                    return x;
+                }
+            }
+            return -1;
+        };
+        const int fullEnd = lastInk(full);
+        for (int width = 120; width < fullEnd + 20; width += 3) {
+            const int end = lastInk(draw(width));
+            QVERIFY2(end >= 0, qPrintable(QString::number(width)));
+            QVERIFY2(
+                paintedCount(full, QRect(end + 1, 0, 2, 20)) == 0,
+                qPrintable(QStringLiteral("cut at %1 in a title %2 wide").arg(end).arg(width)));
+        }
+    }
+
     void titleSkipsFormulasWithoutContext() {
         TitleBar title;
         title.setSize(QSizeF(800, 20));
