@@ -10,13 +10,10 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTabWidget>
-#include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -24,12 +21,13 @@
 #include <map>
 
 #include "app/main_phase.h"
-#include "app/qml_phase.h"
 #include "app/qroot.h"
 #include "bridge/data_folder.h"
+#include "demo_login.h"
 #include "in_process_terminal.h"
 #include "service/qvover_ivevo_service.h"
 #include "tests/support/raw_quote_client.h"
+#include "tests/support/server_process.h"
 #include "window_lookup.h"
 
 namespace {
@@ -199,64 +197,26 @@ private slots:
     void cleanupTestCase();
 
 private:
-    bool serverAnswers() const;
-    void logIn();
     void drive();
     void openCloudView(QQuickWindow* window, QObject*& view);
     void runPresetScreen();
     void checkCloudView(QObject* view, const QJsonArray& group);
 
     SingleApplication* app_;
-    QTemporaryDir serverData_;
-    QProcess server_;
-    QByteArray serverLog_;
-    quint16 httpPort_ = 0;
-    quint16 quotePort_ = 0;
+    ServerProcess server_{VQ_SERVER_PATH, {"--clock", "still"}};
     QStringList messages_;  // texts of the message boxes the screen raised
     bool driven_ = false;
 };
 
 void TestCloudScreeningE2E::initTestCase() {
-    QVERIFY(serverData_.isValid());
     QDir(bridge::dataFolder()).removeRecursively();
     QDir().mkpath(bridge::dataFolder());
-    httpPort_ = freePort();
-    quotePort_ = freePort();
-    server_.setProcessChannelMode(QProcess::MergedChannels);
-    connect(&server_, &QProcess::readyRead, this, [this] { serverLog_ += server_.readAll(); });
-    server_.start(QStringLiteral(VQ_SERVER_PATH),
-                  {"serve", "--data", serverData_.path(), "--http",
-                   QStringLiteral("127.0.0.1:%1").arg(httpPort_), "--quote",
-                   QStringLiteral("127.0.0.1:%1").arg(quotePort_), "--demo", "--clock", "still"});
-    QVERIFY(server_.waitForStarted(10000));
-    for (int i = 0; i < 600 && !serverAnswers(); ++i) {
-        QTest::qWait(50);
-    }
-    QVERIFY2(serverAnswers(), serverLog_.constData());
-    qputenv("VELTOQUORIN_CONTROL_URL", "http://127.0.0.1:" + QByteArray::number(httpPort_));
-}
-
-bool TestCloudScreeningE2E::serverAnswers() const {
-    QTcpSocket probe;
-    probe.connectToHost(QHostAddress::LocalHost, httpPort_);
-    return probe.waitForConnected(100);
-}
-
-void TestCloudScreeningE2E::logIn() {
-    QmlPhase login(bridge::dataFolder(), QUrl(QStringLiteral("qrc:/qml/LoginView.qml")));
-    login.load();
-    auto* window = qobject_cast<QQuickWindow*>(login.rootObject());
-    QVERIFY(window);
-    QTRY_COMPARE_WITH_TIMEOUT(window->property("state_").toString(), QStringLiteral("ready"),
-                              15000);
-    findInWindow(window, "userField")->setProperty("text", "demo");
-    findInWindow(window, "passwordField")->setProperty("text", "demo123");
-    QMetaObject::invokeMethod(window, "login");
-    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 30000);
+    QVERIFY2(server_.start(), qPrintable(server_.log()));
+    qputenv("VELTOQUORIN_CONTROL_URL", server_.controlUrl());
 }
 
 void TestCloudScreeningE2E::screenBecomesAGroupInTheCloudView() {
-    logIn();
+    logInAsDemo();
     if (QTest::currentTestFailed()) {
         return;
     }
@@ -299,7 +259,7 @@ void TestCloudScreeningE2E::drive() {
     QCOMPARE(group.value("group_name").toString().size(), 17);  // yy/MM/dd HH:mm:ss
 
     QList<Direct> direct;
-    QVERIFY(computeDirectly(quotePort_, direct));
+    QVERIFY(computeDirectly(server_.quotePort(), direct));
     QVERIFY(direct.size() > 4000);
     int above = 0;
     for (const Direct& d : direct) {
@@ -386,11 +346,7 @@ void TestCloudScreeningE2E::checkCloudView(QObject* view, const QJsonArray& grou
 }
 
 void TestCloudScreeningE2E::cleanupTestCase() {
-    server_.terminate();
-    if (!server_.waitForFinished(10000)) {
-        server_.kill();
-        server_.waitForFinished();
-    }
+    server_.stop();
 }
 
 int main(int argc, char* argv[]) {

@@ -31,6 +31,7 @@
 #include "bridge/app_documents.h"
 #include "bridge/data_folder.h"
 #include "bridge/web_engine_setup.h"
+#include "demo_login.h"
 #include "in_process_terminal.h"
 #include "window_lookup.h"
 
@@ -74,7 +75,6 @@ private:
     void startServer();
     void stopServer();
     bool serverAnswers() const;
-    void logIn();
     void driveMainWindow();
     void publish(const QStringList& args, const QByteArray& input);
     void checkNotices(QQuickWindow* window);
@@ -153,23 +153,6 @@ bool TestMainWindowE2E::serverAnswers() const {
     return probe.waitForConnected(100);
 }
 
-void TestMainWindowE2E::logIn() {
-    QmlPhase login(bridge::dataFolder(), QUrl(QStringLiteral("qrc:/qml/LoginView.qml")));
-    login.load();
-    auto* window = qobject_cast<QQuickWindow*>(login.rootObject());
-    QVERIFY(window);
-    QTRY_COMPARE_WITH_TIMEOUT(window->property("state_").toString(), QStringLiteral("ready"),
-                              15000);
-    QObject* user = findInWindow(window, "userField");
-    QObject* password = findInWindow(window, "passwordField");
-    QVERIFY(user && password);
-    user->setProperty("text", "demo");
-    password->setProperty("text", "demo123");
-    QMetaObject::invokeMethod(window, "login");
-    // The login chain ends by closing the window.
-    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 30000);
-}
-
 void TestMainWindowE2E::screenshot(QQuickWindow* window, const QString& name) {
     const QString dir = QStringLiteral(VQ_SCREENSHOT_DIR);
     QDir().mkpath(dir);
@@ -177,7 +160,7 @@ void TestMainWindowE2E::screenshot(QQuickWindow* window, const QString& name) {
 }
 
 void TestMainWindowE2E::loginThenMainWindow() {
-    logIn();
+    logInAsDemo();
     if (QTest::currentTestFailed()) {
         return;
     }

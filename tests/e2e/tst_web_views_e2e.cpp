@@ -30,6 +30,7 @@
 #include "bridge/app_documents.h"
 #include "bridge/data_folder.h"
 #include "bridge/web_engine_setup.h"
+#include "demo_login.h"
 #include "in_process_terminal.h"
 #include "window_lookup.h"
 
@@ -77,7 +78,6 @@ private slots:
 private:
     void publish(const QStringList& args, const QByteArray& input);
     bool serverAnswers() const;
-    void logIn();
     void drive();
     void checkLoginNotice();
     void checkNewsList(QQuickWindow* window);
@@ -138,26 +138,13 @@ bool TestWebViewsE2E::serverAnswers() const {
     return probe.waitForConnected(100);
 }
 
-void TestWebViewsE2E::logIn() {
-    QmlPhase login(bridge::dataFolder(), QUrl(QStringLiteral("qrc:/qml/LoginView.qml")));
-    login.load();
-    auto* window = qobject_cast<QQuickWindow*>(login.rootObject());
-    QVERIFY(window);
-    QTRY_COMPARE_WITH_TIMEOUT(window->property("state_").toString(), QStringLiteral("ready"),
-                              15000);
-    findInWindow(window, "userField")->setProperty("text", "demo");
-    findInWindow(window, "passwordField")->setProperty("text", "demo123");
-    QMetaObject::invokeMethod(window, "login");
-    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 30000);
-}
-
 QObject* TestWebViewsE2E::currentView(QQuickWindow* window) const {
     QObject* tabs = findInWindow(window, "tabArea");
     return tabs ? tabs->property("currentItem").value<QObject*>() : nullptr;
 }
 
 void TestWebViewsE2E::webViews() {
-    logIn();
+    logInAsDemo();
     if (QTest::currentTestFailed()) {
         return;
     }

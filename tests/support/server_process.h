@@ -65,6 +65,7 @@ public:
     }
     // Where the quote service listens ("127.0.0.1:port").
     QString quoteAddress() const { return QStringLiteral("127.0.0.1:%1").arg(quotePort_); }
+    quint16 quotePort() const { return quotePort_; }
     QString log() const { return QString::fromUtf8(log_); }
     QString dataPath() const { return data_.path(); }
 
