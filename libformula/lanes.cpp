@@ -39,8 +39,7 @@ namespace {
 
 // The constants of one smoothing weight, and one block of eight through it.
 struct Weight {
-    V4d W, K1, K2, K4, powLow, powHigh;
-    double k8;
+    V4d W, K1, K2, K4, K8, powLow, powHigh;
     explicit Weight(double w) {
         const double keep = 1.0 - w;
         double k[9];
@@ -54,12 +53,12 @@ struct Weight {
         K4 = V4d{k[4], k[4], k[4], k[4]};
         powLow = V4d{k[1], k[2], k[3], k[4]};
         powHigh = V4d{k[5], k[6], k[7], k[8]};
-        k8 = k[8];
+        K8 = V4d{k[8], k[8], k[8], k[8]};
     }
 };
 
 inline __attribute__((always_inline)) void smoothBlock(const Weight& c, V4d xLo, V4d xHi, float* o,
-                                                       double& y) {
+                                                       V4d& Y) {
     const V4d zero = {0, 0, 0, 0};
     V4d lo = c.W * xLo;
     V4d hi = c.W * xHi;
@@ -75,12 +74,13 @@ inline __attribute__((always_inline)) void smoothBlock(const Weight& c, V4d xLo,
     hi = hi + c.K2 * sHi;
     // Step 3: keep^4 times the partial sum four bars before.
     hi = hi + c.K4 * lo;
-    const V4d Y = {y, y, y, y};
     V4f fLo = __builtin_convertvector(lo + c.powLow * Y, V4f);
     V4f fHi = __builtin_convertvector(hi + c.powHigh * Y, V4f);
     std::memcpy(o, &fLo, sizeof fLo);
     std::memcpy(o + 4, &fHi, sizeof fHi);
-    y = hi[3] + c.k8 * y;
+    // The state in every lane: the partial sums do not depend on it, so only a multiply and an
+    // add sit on the chain from block to block.
+    Y = __builtin_shufflevector(hi, hi, 3, 3, 3, 3) + c.K8 * Y;
 }
 
 // Whether eight floats are all finite and present: greater than the missing value (the lowest
@@ -94,45 +94,54 @@ inline __attribute__((always_inline)) bool plain(V4f lo, V4f hi) {
     return (half[0] & half[1]) == ~uint64_t(0);
 }
 
-}  // namespace
-
-VQ_LANES
-int smoothInLanes(const float* x, float* o, int n, double w, double* state) {
-    const Weight c(w);
-    double y = *state;
+// Whole blocks of eight of one smoothing; with kTest, up to the first block holding a value
+// `plain` refuses.
+template <bool kTest>
+inline __attribute__((always_inline)) int smoothBlocks(const Weight& c, const float* x, float* o,
+                                                       int n, V4d& y) {
     int i = 0;
     for (; i + 8 <= n; i += 8) {
         V4f lo4, hi4;
         std::memcpy(&lo4, x + i, sizeof lo4);
         std::memcpy(&hi4, x + i + 4, sizeof hi4);
-        if (!plain(lo4, hi4)) {
+        if (kTest && !plain(lo4, hi4)) {
             break;
         }
         smoothBlock(c, widen(lo4), widen(hi4), o + i, y);
     }
-    *state = y;
+    return i;
+}
+
+}  // namespace
+
+VQ_LANES
+int smoothInLanes(const float* x, float* o, int n, double w, double* state, bool clean) {
+    const Weight c(w);
+    V4d y = {*state, *state, *state, *state};
+    int i = clean ? smoothBlocks<false>(c, x, o, n, y) : smoothBlocks<true>(c, x, o, n, y);
+    *state = y[0];
     return i;
 }
 
 VQ_LANES
 int smoothTwoInLanes(const float* x, float* o1, float* o2, int n, double w1, double w2,
-                     double* state1, double* state2) {
+                     double* state1, double* state2, bool clean) {
     const Weight c1(w1), c2(w2);
-    double y1 = *state1, y2 = *state2;
+    V4d y1 = {*state1, *state1, *state1, *state1}, y2 = {*state2, *state2, *state2, *state2};
     int i = 0;
     for (; i + 8 <= n; i += 8) {
         V4f lo4, hi4;
         std::memcpy(&lo4, x + i, sizeof lo4);
         std::memcpy(&hi4, x + i + 4, sizeof hi4);
-        if (!plain(lo4, hi4)) {
+        if (!clean && !plain(lo4, hi4)) {
             break;
         }
         const V4d lo = widen(lo4), hi = widen(hi4);
         smoothBlock(c1, lo, hi, o1 + i, y1);
         smoothBlock(c2, lo, hi, o2 + i, y2);
     }
-    *state1 = y1;
-    *state2 = y2;
+    *state1 = y1[0];
+    *state2 = y2[0];
     return i;
 }
 

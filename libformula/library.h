@@ -65,12 +65,13 @@ inline bool anyMissing(const float* x, int n) {
 // no missing, infinite or not-a-number values.
 bool finiteAndPresent(const float* x, int n);
 // Y = w*X + (1-w)*Y' for whole blocks of eight bars from the state *y (0 < w <= 1), up to the
-// first block holding a value finiteAndPresent would refuse; returns the bars done and leaves the
-// state after them in *y.
-int smoothInLanes(const float* x, float* o, int n, double w, double* y);
+// first block holding a value finiteAndPresent would refuse (with `clean`, the caller has found
+// none: every whole block is done, untested); returns the bars done and leaves the state after
+// them in *y.
+int smoothInLanes(const float* x, float* o, int n, double w, double* y, bool clean = false);
 // Two such smoothings of one series, with weights w1 and w2, in one pass.
 int smoothTwoInLanes(const float* x, float* o1, float* o2, int n, double w1, double w2,
-                     double* state1, double* state2);
+                     double* state1, double* state2, bool clean = false);
 // MA(X,N) for bars N .. n-1 in whole blocks of eight, from *sum, the sum of the N bars before bar
 // N; returns the first bar not done and leaves the window sum before it in *sum.
 int meanInLanes(const float* x, float* o, int n, int N, double inv, double* sum);

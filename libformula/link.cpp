@@ -74,36 +74,6 @@ void pairWindows(Context& c) {
     }
 }
 
-// Marks the first of two EMA calls of one statement over the same series as written, each with a
-// period pushed on its own (MACD's EMA(C,SHORT)-EMA(C,LONG)): the first computes both in one pass.
-void pairSmoothing(Context& c) {
-    LibFn ema = smoothingFunction();
-    auto single = [](const Instr& p) {
-        return p.op == Instr::PushNumber || p.op == Instr::PushVar || p.op == Instr::PushExternal;
-    };
-    for (Statement& st : c.program) {
-        std::vector<size_t> calls;
-        for (size_t i = 2; i < st.code.size(); ++i) {
-            Instr& ins = st.code[i];
-            ins.partnerPeriod = -1;
-            const Instr& x = st.code[i - 2];
-            if (ins.op == Instr::Call && ins.fn == ema && single(st.code[i - 1]) &&
-                (x.op == Instr::PushVar || x.op == Instr::PushExternal)) {
-                calls.push_back(i);
-            }
-        }
-        for (size_t a = 0; a < calls.size(); ++a) {
-            for (size_t b = a + 1; b < calls.size(); ++b) {
-                Instr& first = st.code[calls[a]];
-                if (first.partnerPeriod < 0 &&
-                    st.code[calls[a] - 2].text == st.code[calls[b] - 2].text) {
-                    first.partnerPeriod = int(calls[b] - 1);
-                }
-            }
-        }
-    }
-}
-
 // Resolves names and functions and checks the stack discipline of every statement, so that a
 // malformed program fails once with a clear message instead of misbehaving during the run.
 }  // namespace
@@ -192,7 +162,6 @@ bool link(Vm& vm, Context& c) {
         }
     }
     pairWindows(c);
-    pairSmoothing(c);
     c.linked = true;
     return true;
 }

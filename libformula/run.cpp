@@ -319,21 +319,6 @@ const Value* memoFind(const Context& c, LibFn fn, int argc, const uintptr_t* key
     return nullptr;
 }
 
-// The value the instruction at `at` of the statement will push, if it pushes a number: the
-// period of a partner EMA, wanted before its turn.
-bool numberAhead(Eval& e, const Statement& st, int at, Value& out) {
-    const Instr& p = st.code[size_t(at)];
-    if (p.op == Instr::PushNumber) {
-        out = Value::scalar(p.number);
-    } else if (p.op == Instr::PushVar) {
-        out = e.ctx.vars[size_t(p.index)];
-    } else if (p.op != Instr::PushExternal || !resolveExternal(e, p.index, out)) {
-        e.ctx.error.clear();  // the partner's own push reports it
-        return false;
-    }
-    return out.type == Value::Scalar;
-}
-
 LibFn ifFunction() {
     static const LibFn f = findFunction("IF")->fn;
     return f;
@@ -353,19 +338,8 @@ bool fusable(const Value* args, int argc, LibFn fn) {
     return series && !(fn == ifFunction() && args[0].type == Value::Scalar);
 }
 
-}  // namespace
-
-bool run(Vm& vm, Context& c) {
-    c.error.clear();
-    if (!c.linked && !link(vm, c)) {
-        return false;
-    }
-    if (c.openUsed) {
-        c.error = "the last statement has no end token";
-        return false;
-    }
-    Eval e(vm, c);
-    e.n = std::max(0, c.bars);
+bool runStatements(Eval& e) {
+    Context& c = e.ctx;
     c.poolUsed = 0;
     c.ops.clear();
     c.readBack.clear();
@@ -374,7 +348,6 @@ bool run(Vm& vm, Context& c) {
     c.memoIndex.clear();
     c.finiteSeries.clear();
     c.sumsUsed = 0;
-    c.fusedDone.clear();
     for (External& ex : c.externals) {
         ex.arg.supplied = false;
     }
@@ -382,7 +355,6 @@ bool run(Vm& vm, Context& c) {
     for (size_t si = 0; si < c.program.size(); ++si) {
         const Statement& st = c.program[si];
         stack.clear();
-        c.fused.clear();
         for (const Instr& ins : st.code) {
             switch (ins.op) {
                 case Instr::PushVar:
@@ -405,6 +377,14 @@ bool run(Vm& vm, Context& c) {
                 case Instr::Call:
                 case Instr::CallNative: {
                     Value* args = stack.data() + (stack.size() - size_t(ins.argc));
+                    double weight = 0;
+                    if (ins.op == Instr::Call && fusable(args, ins.argc, ins.fn) &&
+                        smoothingWeight(ins.fn, args, ins.argc, &weight)) {
+                        Value v = e.deferSmoothing(ins.fn, weight, args, ins.argc);
+                        stack.resize(stack.size() - size_t(ins.argc));
+                        stack.push_back(std::move(v));
+                        break;
+                    }
                     if (ins.kernel && fusable(args, ins.argc, ins.fn)) {
                         Value v = e.defer(ins.fn, ins.kernel, args, ins.argc);
                         stack.resize(stack.size() - size_t(ins.argc));
@@ -432,21 +412,9 @@ bool run(Vm& vm, Context& c) {
                         }
                     }
                     bool ok;
-                    Value mean, deviation, period2, second;
-                    if (memoize && ins.partnerPeriod >= 0 &&
-                        numberAhead(e, st, ins.partnerPeriod, period2) &&
-                        smoothTwice(e, args, period2, out, second)) {
-                        // The partner's result waits in the memo for its own call.
-                        const Value partnerArgs[2] = {args[0], period2};
-                        MemoEntry m{ins.fn, 2, {}, second};
-                        size_t partnerHash = 0;
-                        memoKey(partnerArgs, 2, m.key, &partnerHash);
-                        partnerHash ^= reinterpret_cast<uintptr_t>(ins.fn);
-                        c.memoIndex.emplace(partnerHash, c.memo.size());
-                        c.memo.push_back(std::move(m));
-                        ok = true;
-                    } else if (memoize && ins.pairedWindow &&
-                               movingMeanAndDeviation(e, args, mean, deviation)) {
+                    Value mean, deviation;
+                    if (memoize && ins.pairedWindow &&
+                        movingMeanAndDeviation(e, args, mean, deviation)) {
                         // The partner's result waits in the memo for its own call.
                         LibFn ma = movingMeanFunction(), sd = movingDeviationFunction();
                         bool isMean = ins.fn == ma;
@@ -481,8 +449,15 @@ bool run(Vm& vm, Context& c) {
                 }
             }
         }
-        for (Value& v : stack) {
-            e.settle(v);
+        // A drawing reads its operands' values now; a statement's value that is a chain is
+        // kept for a pass with the chains of the statements after it.
+        bool drawing = st.hasAttribute && st.kind != FML_DRAW_CURVE;
+        for (size_t k = 0; k < stack.size(); ++k) {
+            if (drawing || k + 1 < stack.size()) {
+                e.settle(stack[k]);
+            } else {
+                e.keep(stack[k]);
+            }
         }
         if (!st.hasAttribute) {
             c.vars[si] = std::move(stack.back());
@@ -498,7 +473,7 @@ bool run(Vm& vm, Context& c) {
             op.color = normaliseColor(st.style.color);
             op.width = st.style.width;
             op.style = st.style.style;
-            op.a[0] = e.series(v);
+            op.a[0] = e.column(v);
             c.ops.push_back(std::move(op));
             c.vars[si] = std::move(v);
         } else {
@@ -511,6 +486,33 @@ bool run(Vm& vm, Context& c) {
         }
     }
     return true;
+}
+
+}  // namespace
+
+bool run(Vm& vm, Context& c) {
+    c.error.clear();
+    if (!c.linked && !link(vm, c)) {
+        return false;
+    }
+    if (c.openUsed) {
+        c.error = "the last statement has no end token";
+        return false;
+    }
+    Eval e(vm, c);
+    e.n = std::max(0, c.bars);
+    c.fused.clear();
+    c.fusedIndex.clear();
+    c.kept.clear();
+    bool ok = runStatements(e);
+    // The statements' values kept as chains, those of a run that failed part way included.
+    e.settleAll();
+    for (Value& v : c.vars) {
+        if (v.type == Value::Fused) {
+            v = Value::series(c.fused[size_t(v.node)].out);
+        }
+    }
+    return ok;
 }
 
 float* Eval::alloc() {

@@ -41,33 +41,17 @@ inline bool anyMissingOf4(const float* x) {
     return bad != 0;
 }
 
-void smoothFrom(const float* x, float* o, int n, double w, int i, double y);
+double smoothFrom(const float* x, float* o, int n, double w, int i, double y);
 
 // Y = w*X + (1-w)*Y', starting from the first valid X; w < 0 means "no result".
 void smoothConstant(Eval& e, const float* x, float* o, double w) {
-    int n = e.n;
-    if (w < 0) {
-        std::fill(o, o + n, kInv);
-        return;
-    }
-    int i = 0;
-    for (; i < n && missing(x[i]); ++i) {
-        o[i] = kInv;
-    }
-    if (i == n) {
-        return;
-    }
-    double y = x[i];
-    o[i++] = float(y);
-    // A plain series and a weight that keeps the recurrence contracting: eight bars at a time.
-    if (w > 0 && w <= 1) {
-        i += smoothInLanes(x + i, o + i, n - i, w, &y);
-    }
-    smoothFrom(x, o, n, w, i, y);
+    double y = 0;
+    bool started = false;
+    smoothSpan(x, o, e.n, w, y, started);
 }
 
-// The bars from i on, from the state y before them.
-void smoothFrom(const float* x, float* o, int n, double w, int i, double y) {
+// The bars from i on, from the state y before them; returns the state after them.
+double smoothFrom(const float* x, float* o, int n, double w, int i, double y) {
     const double keep = 1.0 - w;
     // Four bars at a time, each written from the state before the block, so that only one
     // multiply-add per block sits on the loop-carried chain.
@@ -122,6 +106,7 @@ void smoothFrom(const float* x, float* o, int n, double w, int i, double y) {
         }
         ++i;
     }
+    return y;
 }
 
 bool fnEma(Eval& e, Value* a, Value& out) {
@@ -133,7 +118,9 @@ bool fnEma(Eval& e, Value* a, Value& out) {
     float* o = e.alloc();
     if (per.constant) {
         // Y = a*X + (1-a)*Y' with a = 2/(N+1): the same recurrence without a division per bar.
-        smoothConstant(e, x, o, per.k <= 0 ? -1.0 : 2.0 / (per.k + 1));
+        double w = -1;
+        smoothingWeight(fnEma, a, 2, &w);
+        smoothConstant(e, x, o, w);
         out = Value::series(o);
         return true;
     }
@@ -163,8 +150,9 @@ bool fnSma(Eval& e, Value* a, Value& out) {
     Period per = period(a[1], e.n);
     float* o = e.alloc();
     if (per.constant && a[2].type == Value::Scalar) {
-        float M = a[2].s;
-        smoothConstant(e, x, o, per.k <= 0 || missing(M) ? -1.0 : double(M) / per.k);
+        double w = -1;
+        smoothingWeight(fnSma, a, 3, &w);
+        smoothConstant(e, x, o, w);
         out = Value::series(o);
         return true;
     }
@@ -225,32 +213,55 @@ const FunctionInfo* smoothingFunctions(size_t* count) {
     return kTable;
 }
 
-LibFn smoothingFunction() {
-    return fnEma;
+bool smoothingWeight(LibFn fn, const Value* a, int argc, double* weight) {
+    if (fn == fnEma && argc == 2 && a[1].type == Value::Scalar) {
+        const Period per = period(a[1], 0);
+        *weight = per.k <= 0 ? -1.0 : 2.0 / (per.k + 1);
+        return true;
+    }
+    if (fn == fnSma && argc == 3 && a[1].type == Value::Scalar && a[2].type == Value::Scalar) {
+        const Period per = period(a[1], 0);
+        const float M = a[2].s;
+        *weight = per.k <= 0 || missing(M) ? -1.0 : double(M) / per.k;
+        return true;
+    }
+    return false;
 }
 
-bool smoothTwice(Eval& e, const Value* a, const Value& period2, Value& first, Value& second) {
-    if (a[0].type != Value::Series || a[1].type != Value::Scalar || period2.type != Value::Scalar ||
-        e.n < 1) {
-        return false;
+void smoothSpan(const float* x, float* o, int len, double w, double& y, bool& started) {
+    if (w < 0) {
+        std::fill(o, o + len, kInv);
+        return;
     }
-    const Period p1 = period(a[1], e.n), p2 = period(period2, e.n);
-    const float* x = a[0].p;
-    if (p1.k <= 0 || p2.k <= 0 || !finiteAndPresent(x, 1)) {
-        return false;
+    int i = 0;
+    if (!started) {
+        for (; i < len && missing(x[i]); ++i) {
+            o[i] = kInv;
+        }
+        if (i == len) {
+            return;
+        }
+        y = x[i];
+        o[i++] = float(y);
+        started = true;
     }
-    // The weights and the steps of two separate EMA calls, so the same values.
-    const double w1 = 2.0 / (p1.k + 1), w2 = 2.0 / (p2.k + 1);
-    float* o1 = e.alloc();
-    float* o2 = e.alloc();
-    double y1 = x[0], y2 = x[0];
-    o1[0] = o2[0] = float(y1);
-    int i = 1 + smoothTwoInLanes(x + 1, o1 + 1, o2 + 1, e.n - 1, w1, w2, &y1, &y2);
-    smoothFrom(x, o1, e.n, w1, i, y1);
-    smoothFrom(x, o2, e.n, w2, i, y2);
-    first = Value::series(o1);
-    second = Value::series(o2);
-    return true;
+    // A plain series and a weight that keeps the recurrence contracting: eight bars at a time.
+    if (w > 0 && w <= 1) {
+        i += smoothInLanes(x + i, o + i, len - i, w, &y, finiteAndPresent(x + i, len - i));
+    }
+    y = smoothFrom(x, o, len, w, i, y);
+}
+
+void smoothTwoSpans(const float* x, float* o1, float* o2, int len, const double* w, double* y,
+                    bool* started) {
+    if (!started[0] || !started[1] || !(w[0] > 0 && w[0] <= 1) || !(w[1] > 0 && w[1] <= 1)) {
+        smoothSpan(x, o1, len, w[0], y[0], started[0]);
+        smoothSpan(x, o2, len, w[1], y[1], started[1]);
+        return;
+    }
+    int i = smoothTwoInLanes(x, o1, o2, len, w[0], w[1], &y[0], &y[1], finiteAndPresent(x, len));
+    y[0] = smoothFrom(x, o1, len, w[0], i, y[0]);
+    y[1] = smoothFrom(x, o2, len, w[1], i, y[1]);
 }
 
 }  // namespace fml

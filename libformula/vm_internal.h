@@ -134,9 +134,16 @@ public:
     bool dataSeries(const char* name, const float** out);  // a data name through the callback
 
     // Fused chains of per-bar operations (fused.cpp): `defer` records the operation instead of
-    // running it, `settle` computes a Fused value into a series.
+    // running it, `deferSmoothing` records Y = w*X + (1-w)*Y' over X (args[0]) likewise.
     Value defer(LibFn fn, ElementKernel kernel, const Value* args, int argc);
+    Value deferSmoothing(LibFn fn, double weight, const Value* args, int argc);
+    // `keep` gives a Fused value the column its values will go to, to be computed with every
+    // other kept chain in one pass when something needs values (at the latest when the run ends);
+    // `column` is that column. `settle` computes the kept chains and makes v a series.
+    void keep(const Value& v);
+    const float* column(const Value& v);
     void settle(Value& v);
+    void settleAll();
 };
 
 struct FunctionInfo {
@@ -158,11 +165,16 @@ const FunctionInfo* signalFunctions(size_t* count);
 // false, with nothing computed, unless X is a series without missing values and N a number >= 2.
 bool movingMeanAndDeviation(Eval& e, const Value* args, Value& mean, Value& deviation);
 LibFn movingMeanFunction();
-// EMA(X,N1) and EMA(X,N2) from one pass over X (smoothing.cpp), for a statement that asks for both;
-// false, with nothing computed, unless X is a series whose first value is present and finite and
-// both periods are numbers >= 1.
-bool smoothTwice(Eval& e, const Value* args, const Value& period2, Value& first, Value& second);
-LibFn smoothingFunction();
+// The weight w of EMA(X,N) or SMA(X,N,M) with numbers for N and M, -1 for a call with no result;
+// false for any other call.
+bool smoothingWeight(LibFn fn, const Value* args, int argc, double* weight);
+// Y = w*X + (1-w)*Y' over the next `len` bars from the state (y, started) the bars before left,
+// with EMA's and SMA's handling of missing values; leaves the state after them.
+void smoothSpan(const float* x, float* o, int len, double w, double& y, bool& started);
+// Two such smoothings of one series (weights w[0] and w[1], states y[k] and started[k]), the
+// same values as two smoothSpan calls.
+void smoothTwoSpans(const float* x, float* o1, float* o2, int len, const double* w, double* y,
+                    bool* started);
 LibFn movingDeviationFunction();
 // Fails with a diagnostic when one of the first `count` arguments is a text.
 bool needNumbers(Eval& e, const Value* a, int count, const char* fn);
@@ -190,8 +202,6 @@ struct Instr {
     LibFn fn = nullptr;
     ElementKernel kernel = nullptr;
     bool pairedWindow = false;  // MA or STD whose partner over the same operands is in the program
-    int partnerPeriod = -1;     // EMA: where the period of an EMA of the same series later in the
-                                // statement is pushed
 };
 
 struct Statement {
@@ -267,20 +277,39 @@ struct Context {
     std::unordered_multimap<size_t, size_t> memoIndex;
     void* extState[8] = {};
 
-    // Fused chains of the statement being run, the scratch blocks they are computed through, and
-    // the chains already computed in this run, by their operations and operands.
+    // Fused chains of this run: one node per distinct operation on distinct operands (so a
+    // chain written twice is computed once), the kept nodes waiting for their pass, and the
+    // scratch blocks the passes go through.
     struct FusedNode {
         ElementKernel kernel = nullptr;
+        bool smoothing = false;  // Y = weight*X + (1-weight)*Y' over args[0] instead of a kernel
+        double weight = 0;
         int argc = 0;
         Value args[3];
-        std::string key;
-        float* block = nullptr;  // this node's values for the block being computed
-        float* constants[3] = {};
+        float* out = nullptr;  // kept: the column of its values
+        bool done = false;     // `out` holds every bar's value
+        // During a pass: the block of values of a node not kept, number operands spread over a
+        // block, and a smoothing's state carried from block to block.
+        float* block = nullptr;
+        const float* constants[3] = {};
+        double state = 0;
+        bool started = false;
+        int partner = -1;     // a smoothing of the same operand computed along with this one
+        bool paired = false;  // computed along with an earlier smoothing
     };
     std::vector<FusedNode> fused;
+    std::unordered_map<std::string, int> fusedIndex;
+    std::vector<int> kept;
+    // Scratch of a pass (fused.cpp): the nodes it computes, in order, the number blocks and the
+    // columns it reads or writes.
+    struct FusedPass {
+        std::vector<char> live;
+        std::vector<int> order;
+        std::vector<std::pair<uint32_t, const float*>> constants;
+        std::vector<std::pair<const float*, bool>> streams;
+    } pass;
     std::vector<std::unique_ptr<float[]>> blocks;
     size_t blocksUsed = 0;
-    std::unordered_map<std::string, const float*> fusedDone;
 };
 
 uint32_t normaliseColor(uint32_t c);

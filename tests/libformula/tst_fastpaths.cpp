@@ -220,6 +220,34 @@ const std::vector<Case>& cases() {
              Column d = dif(s);
              return scale(sub(d, smooth(d, 2.0 / 10)), 2);
          }},
+        {"smoothings of one series kept over statements",
+         {{"C #12 @EMA", "A"}, {"C #50 @EMA", "B"}, {"A B -", "R"}},
+         "R",
+         [](const Series& s) {
+             return sub(smooth(close(s), 2.0 / 13), smooth(close(s), 2.0 / 51));
+         }},
+        {"two smoothings of one chain",
+         {{"C O - #9 @EMA C O - #4 #1 @SMA -", "R"}},
+         "R",
+         [](const Series& s) {
+             Column d = sub(close(s), field(s, &Bar::open));
+             return sub(smooth(d, 0.2), smooth(d, 0.25));
+         }},
+        {"a kept smoothing read by a column function between passes",
+         {{"C O - #5 @EMA", "E"}, {"E #1 @REF", "P"}, {"E P - #3 #1 @SMA", "R"}},
+         "R",
+         [](const Series& s) {
+             Column e = smooth(sub(close(s), field(s, &Bar::open)), 2.0 / 6);
+             return smooth(sub(e, ref1(e)), 1.0 / 3);
+         }},
+        {"EMA without a result",
+         {{"C #0 @EMA", "R"}},
+         "R",
+         [](const Series& s) { return Column(s.bars.size(), X); }},
+        {"SMA with a weight of zero",
+         {{"C #5 #0 @SMA", "R"}},
+         "R",
+         [](const Series& s) { return smooth(close(s), 0.0); }},
         {"KDJ RSV", {{"C L #9 @LLV - H #9 @HHV L #9 @LLV - / #100 *", "RSV"}}, "RSV", rsv},
         {"KDJ J",
          {{"C L #9 @LLV - H #9 @HHV L #9 @LLV - / #100 *", "RSV"},
@@ -409,6 +437,36 @@ private slots:
                                      .arg(double(want[i]), 0, 'g', 9)));
             }
         }
+    }
+
+    // A curve drawn from a chain kept for a later pass shows the values read back afterwards,
+    // and the statements before a failing one still have theirs.
+    void keptChainsAfterTheRun() {
+        ChartVm vm;
+        int ctx = fml_ctx_create(vm.vm);
+        push(ctx, "C #12 @EMA C #26 @EMA -", "DIF", FML_DRAW_CURVE);
+        push(ctx, "DIF #9 @EMA", "DEA");
+        push(ctx, "#77 H L C @VADAZI3", "BAD");
+        Series s = barsOf(1029, true);
+        QCOMPARE(vm.run(ctx, s), 0);
+        QVERIFY(QString(fml_ctx_last_error(ctx)).contains("selector 77"));
+        Column d = dif(s), dea = testbars::read(ctx, "DEA", 1029);
+        Column want = smooth(d, 0.2);
+        for (size_t i = 0; i < want.size(); ++i) {
+            QVERIFY2(bad(want[i]) ? dea[i] == X : std::fabs(dea[i] - want[i]) <= 1e-5f,
+                     qPrintable(QString("bar %1").arg(i)));
+        }
+        fml_ctx_release(ctx);
+
+        ctx = fml_ctx_create(vm.vm);
+        push(ctx, "C #12 @EMA C #26 @EMA -", "DIF", FML_DRAW_CURVE);
+        push(ctx, "DIF #9 @EMA", "DEA");
+        QVERIFY(vm.run(ctx, s));
+        fml_op_line line{};
+        QVERIFY(fml_ctx_op_line(ctx, &line, 0));
+        QCOMPARE(line.count, 1029);
+        QCOMPARE(Column(line.values, line.values + line.count), testbars::read(ctx, "DIF", 1029));
+        fml_ctx_release(ctx);
     }
 
     // A native function registered under an operator's name replaces it inside chains too.
