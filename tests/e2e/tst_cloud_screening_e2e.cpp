@@ -23,9 +23,9 @@
 #include "app/main_phase.h"
 #include "app/qroot.h"
 #include "bridge/data_folder.h"
-#include "demo_login.h"
 #include "in_process_terminal.h"
 #include "service/qvover_ivevo_service.h"
+#include "terminal_session.h"
 #include "tests/support/raw_quote_client.h"
 #include "tests/support/server_process.h"
 #include "window_lookup.h"
@@ -220,7 +220,7 @@ void TestCloudScreeningE2E::screenBecomesAGroupInTheCloudView() {
     if (QTest::currentTestFailed()) {
         return;
     }
-    QTimer::singleShot(0, this, [this] {
+    runMainWindow(*app_, [this] {
         drive();
         driven_ = true;
         for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -228,13 +228,7 @@ void TestCloudScreeningE2E::screenBecomesAGroupInTheCloudView() {
                 w->close();
             }
         }
-        if (QQuickWindow* window = QRoot::instance()->window()) {
-            window->setProperty("closingDone", true);
-            window->close();
-        }
-        QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(0); });
     });
-    runMainPhase(*app_, bridge::dataFolder());
     QVERIFY(driven_);
 }
 

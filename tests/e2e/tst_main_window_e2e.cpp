@@ -31,8 +31,8 @@
 #include "bridge/app_documents.h"
 #include "bridge/data_folder.h"
 #include "bridge/web_engine_setup.h"
-#include "demo_login.h"
 #include "in_process_terminal.h"
+#include "terminal_session.h"
 #include "window_lookup.h"
 
 namespace {

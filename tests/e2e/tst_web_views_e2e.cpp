@@ -30,8 +30,8 @@
 #include "bridge/app_documents.h"
 #include "bridge/data_folder.h"
 #include "bridge/web_engine_setup.h"
-#include "demo_login.h"
 #include "in_process_terminal.h"
+#include "terminal_session.h"
 #include "window_lookup.h"
 
 namespace {
@@ -148,20 +148,14 @@ void TestWebViewsE2E::webViews() {
     if (QTest::currentTestFailed()) {
         return;
     }
-    QTimer::singleShot(0, this, [this] {
+    runMainWindow(*app_, [this] {
         drive();
         driven_ = true;
         for (QQuickWindow* b : browserWindows()) {
             b->setProperty("show_alert", false);
             b->close();
         }
-        if (QQuickWindow* window = QRoot::instance()->window()) {
-            window->setProperty("closingDone", true);
-            window->close();
-        }
-        QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(0); });
     });
-    runMainPhase(*app_, bridge::dataFolder());
     QVERIFY(driven_);
 }
 
