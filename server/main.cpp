@@ -36,6 +36,7 @@
 #include "server/store/password.h"
 #include "server/store/publications.h"
 #ifdef VQ_HAVE_MARKET
+#include "server/demo/demo_pools.h"
 #include "server/market/import.h"
 #endif
 #ifdef VQ_HAVE_MARKET_HTTP
@@ -222,11 +223,15 @@ int serve(const Args& args) {
     if (!db) {
         return 1;
     }
+    // A new demo server (its demo account made now) also gets sample stock pools, once the
+    // market is up.
+    [[maybe_unused]] bool newDemo = false;
     if (args.has("--demo")) {
         vq::store::Accounts accounts(*db);
         if (!accounts.byName(QStringLiteral("demo"))) {
             accounts.addUser(QStringLiteral("demo"), QStringLiteral("demo123"));
             std::printf("veltoquorin-server: created the demo account (demo / demo123)\n");
+            newDemo = true;
         }
     }
 
@@ -254,6 +259,12 @@ int serve(const Args& args) {
     marketOptions.dataDir = QDir(options.dataDir).absolutePath().toStdString();
     std::unique_ptr<vq::market::Market> market = vq::market::Market::create(marketOptions);
     market->start();
+    if (newDemo) {
+        vq::store::Publications publications(*db);
+        if (vq::demo::seedPools(publications, *market)) {
+            std::printf("veltoquorin-server: published the demo stock pools\n");
+        }
+    }
 #ifdef VQ_HAVE_MARKET_HTTP
     // Boards, ratings, margin list, breadth and F9/F10/F11 pages from the same market. The
     // market outlives the HTTP server: http.stop() runs before market->stop().
