@@ -1,23 +1,40 @@
 #include "table/cell_format.h"
 
+#include <QRegularExpression>
+
 namespace cellformat {
+
+namespace {
+
+// `v` with `places` decimals; a value that rounds to zero is shown without a sign, so a
+// change of -0.001 reads "0.00" rather than "-0.00".
+QString number(double v, int places) {
+    QString text = QString::number(v, 'f', places);
+    if (text.startsWith(QLatin1Char('-')) &&
+        !text.contains(QRegularExpression(QStringLiteral("[1-9]")))) {
+        text.remove(0, 1);
+    }
+    return text;
+}
+
+}  // namespace
 
 QString price(double v, int decimals) {
     if (v == 0)
         return QStringLiteral("-");
-    return QString::number(v, 'f', qBound(0, decimals, 6));
+    return number(v, qBound(0, decimals, 6));
 }
 
 QString fixed(double v) {
     if (v == 0)
         return QStringLiteral("-");
-    return QString::number(v, 'f', 2);
+    return number(v, 2);
 }
 
 QString rate(double v, double latest) {
     if (v == 0)
         return latest != 0 ? QStringLiteral("0.00%") : QStringLiteral("-");
-    return QString::number(v, 'f', 2) + QLatin1Char('%');
+    return number(v, 2) + QLatin1Char('%');
 }
 
 QString amount(double v) {

@@ -77,6 +77,10 @@ void TestTableModel::formats_data() {
     QTest::newRow("rate 0 with a price") << "rate" << 0.0 << 10.0 << "0.00%";
     QTest::newRow("rate 0 without a price") << "rate" << 0.0 << 0.0 << "-";
     QTest::newRow("rate") << "rate" << 9.996 << 10.0 << "10.00%";
+    QTest::newRow("fixed rounding to zero has no sign") << "fixed" << -0.001 << 0.0 << "0.00";
+    QTest::newRow("rate rounding to zero has no sign") << "rate" << -0.004 << 10.0 << "0.00%";
+    QTest::newRow("price rounding to zero has no sign") << "price" << -0.0004 << 3.0 << "0.000";
+    QTest::newRow("small negative kept") << "rate" << -0.005 << 10.0 << "-0.01%";
     QTest::newRow("amount 亿") << "amount" << 123456789.0 << 0.0 << "1.23亿";
     QTest::newRow("amount 万") << "amount" << 54321.0 << 0.0 << "5.43万";
     QTest::newRow("amount small") << "amount" << 9999.0 << 0.0 << "9999";
