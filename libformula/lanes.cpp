@@ -7,9 +7,13 @@
 // so they give the same values on every machine.
 #include "libformula/library.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace fml {
 namespace {
@@ -270,6 +274,35 @@ int deviationInLanes(const float* x, float* mean, float* o, int from, int to, in
     *sum = s;
     *squares = q;
     return i;
+}
+
+void heldBars(const float* a, const float* b, int n, uint64_t* words) {
+    const int count = (n + 63) / 64;
+    std::fill(words, words + count, uint64_t(0));
+    int i = 0;
+#if defined(__SSE2__)
+    // Sixty-four bars to a word, four at a time: a bar holds unless its bits are a zero of either
+    // sign or the missing value, in both series.
+    const __m128i magnitude = _mm_set1_epi32(0x7FFFFFFF), zero = _mm_setzero_si128();
+    const __m128i invalid = _mm_set1_epi32(int(kInvalidBits));
+    for (; i + 64 <= n; i += 64) {
+        uint64_t word = 0;
+        for (int k = 0; k < 64; k += 4) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i + k));
+            const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i + k));
+            const __m128i offX = _mm_or_si128(_mm_cmpeq_epi32(_mm_and_si128(x, magnitude), zero),
+                                              _mm_cmpeq_epi32(x, invalid));
+            const __m128i offY = _mm_or_si128(_mm_cmpeq_epi32(_mm_and_si128(y, magnitude), zero),
+                                              _mm_cmpeq_epi32(y, invalid));
+            const int off = _mm_movemask_ps(_mm_castsi128_ps(_mm_and_si128(offX, offY)));
+            word |= uint64_t(~off & 0xF) << k;
+        }
+        words[i >> 6] = word;
+    }
+#endif
+    for (; i < n; ++i) {
+        words[i >> 6] |= uint64_t(truth(a[i]) | truth(b[i])) << (i & 63);
+    }
 }
 
 }  // namespace fml

@@ -86,6 +86,9 @@ void meanOfPrefix(const double* sums, int n, int N, double inv, float* o);
 int deviationInLanes(const float* x, float* mean, float* o, int from, int to, int N, double* sum,
                      double* squares);
 
+// One bit per bar, in 64-bit words from bar 0: set where a or b holds (see truth).
+void heldBars(const float* a, const float* b, int n, uint64_t* words);
+
 }  // namespace fml
 
 #endif

@@ -137,35 +137,32 @@ const float* drawLine(Eval& e, Value* args) {
     std::fill(out, out + n, kInvalid);
     int start = -1, lastA = -1, lastB = -1;
     float va = 0, vb = 0;
-    for (int i = 0; i < n; ++i) {
-        // Where neither condition holds on eight bars in a row nothing starts or ends there.
-        if ((i & 7) == 0 && i + 8 <= n) {
-            uint32_t any = 0;
-            for (int k = 0; k < 8; ++k) {
-                any |= (truth(c1[i + k]) | truth(c2[i + k])) ? 1u : 0u;
-            }
-            if (!any) {
-                i += 7;
-                continue;
-            }
-        }
-        // Conditions such as HHV(H,N)=H come and go at random: test them without branching
-        // and branch only where a segment ends.
-        bool ends = (start >= 0) & (i > start) & truth(c2[i]);
-        if (ends) {
-            float a = p1[start], b = p2[i];
-            if (!missing(a) && !missing(b)) {
-                for (int k = start; k <= i; ++k) {
-                    out[k] = a + (b - a) * float(k - start) / float(i - start);
+    // Nothing starts or ends where neither condition holds: only the bars where one does are
+    // visited, found in a mask of them.
+    std::vector<uint64_t>& held = e.ctx.heldBars;
+    held.resize(size_t(n + 63) / 64);
+    heldBars(c1, c2, n, held.data());
+    for (size_t w = 0; w < held.size(); ++w) {
+        for (uint64_t bits = held[w]; bits != 0; bits &= bits - 1) {
+            const int i = int(w * 64) + __builtin_ctzll(bits);
+            // Conditions such as HHV(H,N)=H come and go at random: test them without
+            // branching and branch only where a segment ends.
+            bool ends = (start >= 0) & (i > start) & truth(c2[i]);
+            if (ends) {
+                float a = p1[start], b = p2[i];
+                if (!missing(a) && !missing(b)) {
+                    for (int k = start; k <= i; ++k) {
+                        out[k] = a + (b - a) * float(k - start) / float(i - start);
+                    }
+                    lastA = start;
+                    lastB = i;
+                    va = a;
+                    vb = b;
                 }
-                lastA = start;
-                lastB = i;
-                va = a;
-                vb = b;
+                start = -1;
             }
-            start = -1;
+            start = truth(c1[i]) ? i : start;
         }
-        start = truth(c1[i]) ? i : start;
     }
     if (extend && lastA >= 0) {
         float slope = (vb - va) / float(lastB - lastA);

@@ -273,6 +273,7 @@ struct Context {
     // Numbers spread over every bar by Eval::series, by their bits; kept between runs. A list,
     // not a vector of vectors that could move: readers hold pointers into them.
     std::list<std::pair<uint32_t, std::vector<float>>> levels;
+    std::vector<uint64_t> heldBars;  // LINE's bars where a condition holds, one bit each
     std::vector<MemoEntry> memo;
     std::unordered_multimap<size_t, size_t> memoIndex;
     void* extState[8] = {};

@@ -469,6 +469,65 @@ private slots:
         fml_ctx_release(ctx);
     }
 
+    // LINE visits only the bars where one of its conditions holds; segments and the extension
+    // past the last one as a walk over every bar draws them.
+    void lineSegments_data() {
+        QTest::addColumn<int>("bars");
+        QTest::addColumn<bool>("gaps");
+        QTest::addColumn<bool>("extend");
+        for (int n : {1, 31, 32, 33, 65, 1029, 10000}) {
+            for (bool gaps : {false, true}) {
+                for (bool extend : {false, true}) {
+                    QTest::newRow(qPrintable(QString("%1%2%3")
+                                                 .arg(n)
+                                                 .arg(gaps ? "/gaps" : "")
+                                                 .arg(extend ? "/extend" : "")))
+                        << n << gaps << extend;
+                }
+            }
+        }
+    }
+    void lineSegments() {
+        QFETCH(int, bars);
+        QFETCH(bool, gaps);
+        QFETCH(bool, extend);
+        Series s = barsOf(bars, gaps);
+        ChartVm vm;
+        int ctx = fml_ctx_create(vm.vm);
+        push(ctx,
+             extend ? "H #20 @HHV H = H L #20 @LLV L = L #1"
+                    : "H #20 @HHV H = H L #20 @LLV L = L #0",
+             "R", FML_DRAW_LINE);
+        QVERIFY2(vm.run(ctx, s) == 1, fml_ctx_last_error(ctx));
+        Column got = testbars::read(ctx, "R", bars);
+        fml_ctx_release(ctx);
+        Column h = field(s, &Bar::high), l = field(s, &Bar::low);
+        Column top = eq(extreme(h, 20, true), h), bottom = eq(extreme(l, 20, false), l);
+        Column want(h.size(), X);
+        int start = -1, lastA = -1, lastB = -1;
+        for (int i = 0; i < bars; ++i) {
+            if (start >= 0 && i > start && bottom[size_t(i)] != 0) {
+                float a = h[size_t(start)], b = l[size_t(i)];
+                if (!bad(a) && !bad(b)) {
+                    for (int k = start; k <= i; ++k) {
+                        want[size_t(k)] = a + (b - a) * float(k - start) / float(i - start);
+                    }
+                    lastA = start;
+                    lastB = i;
+                }
+                start = -1;
+            }
+            start = top[size_t(i)] != 0 ? i : start;
+        }
+        if (extend && lastA >= 0) {
+            float a = h[size_t(lastA)], b = l[size_t(lastB)];
+            for (int k = lastB + 1; k < bars; ++k) {
+                want[size_t(k)] = b + (b - a) / float(lastB - lastA) * float(k - lastB);
+            }
+        }
+        QCOMPARE(got, want);
+    }
+
     // A native function registered under an operator's name replaces it inside chains too.
     void nativeOverridesAnOperator() {
         ChartVm vm;
