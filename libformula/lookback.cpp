@@ -10,6 +10,8 @@ namespace {
 
 thread_local std::vector<int> scratchBad, scratchIdx;
 thread_local std::vector<float> scratchG, scratchH;
+// The levels of the sparse table of a period that changes, kept so that a run allocates nothing.
+thread_local std::vector<std::vector<float>> scratchTable;
 
 // Extreme over a sliding window of N bars without branches (van Herk / Gil-Werman): per block
 // of N bars a running extreme from the block start (g) and one towards the block end (h); the
@@ -107,7 +109,10 @@ bool extreme(Eval& e, Value* a, Value& out, const char* name) {
     while ((1 << (levels - 1)) < maxN) {
         ++levels;
     }
-    std::vector<std::vector<float>> table(static_cast<size_t>(levels));
+    std::vector<std::vector<float>>& table = scratchTable;
+    if (table.size() < size_t(levels)) {
+        table.resize(size_t(levels));
+    }
     table[0].resize(size_t(n));
     for (int i = 0; i < n; ++i) {
         table[0][size_t(i)] = missing(x[i]) ? none : x[i];

@@ -351,6 +351,22 @@ const std::vector<Case>& cases() {
          {{"V V #0 * #7 + @SUM", "R"}},
          "R",
          [](const Series& s) { return scale(ma(field(s, &Bar::vol), 7), 7); }},
+        {"HHV over a period given as a series",
+         {{"H C O > #40 #3 @IF @HHV", "R"}},
+         "R",
+         [](const Series& s) {
+             Column h = field(s, &Bar::high), c = close(s), o = field(s, &Bar::open);
+             Column r(h.size(), X);
+             for (size_t i = 0; i < h.size(); ++i) {
+                 int N = !bad(c[i]) && !bad(o[i]) && c[i] > o[i] ? 40 : 3;
+                 for (size_t k = i + 1 >= size_t(N) ? i + 1 - size_t(N) : 0; k <= i; ++k) {
+                     if (!bad(h[k]) && (bad(r[i]) || h[k] > r[i])) {
+                         r[i] = h[k];
+                     }
+                 }
+             }
+             return r;
+         }},
         {"LONGCROSS",
          {{"C C #5 @MA #3 @LONGCROSS", "R"}},
          "R",
