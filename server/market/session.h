@@ -12,6 +12,7 @@
 #include "server/market/types.h"
 #include "server/market/universe.h"
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -28,6 +29,17 @@ struct MinuteBar {
     // Indices and blocks: the leading index (equal-weighted members) at the minute's end,
     // drawn where a stock has its average price.
     float lead = 0;
+
+    // A price of this minute: the first one opens the bar, each one closes it.
+    void take(float price) {
+        if (!traded) {
+            open = high = low = price;
+            traded = true;
+        }
+        high = std::max(high, price);
+        low = std::min(low, price);
+        close = price;
+    }
 };
 
 // 12 bytes a tick: a busy day of the whole market stays around a hundred megabytes.

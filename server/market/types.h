@@ -82,6 +82,11 @@ struct Security {
     double limitRate() const;
 };
 
+// Indices and blocks: their values are made of their members' rather than traded.
+inline bool isAggregate(const Security& s) {
+    return s.type == SecType::Index || s.type == SecType::Block;
+}
+
 struct BlockInfo {
     int64_t id = 0;
     std::string name;
