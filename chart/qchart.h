@@ -6,6 +6,7 @@
 #ifndef VQ_CHART_QCHART_H
 #define VQ_CHART_QCHART_H
 
+#include "chart/bar_columns.h"
 #include "chart/ctx_data.h"
 #include "chart/kdata.h"
 #include "chart/shown_painted_item.h"
@@ -238,6 +239,10 @@ private:
     formula::FormulaService* registry_;
     int vm_ = 0;
     KSeries* currentSeries_ = nullptr;  // the series being evaluated; DYNAINFO reads it
+    // The columns of series i that its formulas read, gathered once per evaluation pass and lent
+    // to them. Never shrinks: the results of the last pass may point into any of them.
+    std::vector<std::unique_ptr<BarColumns>> columns_;
+    BarColumns* currentColumns_ = nullptr;  // those of the series being evaluated
 
     // Series 0 is the chart's own security; 1.. overlays, aligned to series 0 by time. The
     // bars of an overlay as delivered are kept apart in rawOverlays_ so that realignment never

@@ -294,11 +294,15 @@ void QChart::evaluateLayers() {
             d.series = s;
         }
     }
+    while (columns_.size() < series_.size()) {
+        columns_.push_back(std::make_unique<BarColumns>());
+    }
     for (size_t i = 0; i < series_.size(); ++i) {
         KSeries& s = *series_[i];
         if (s.empty() || i >= layers_.size()) {
             break;
         }
+        currentColumns_ = columns_[i].get();
         for (CTXData& d : *layers_[i]) {
             if (d.ctx == 0) {
                 continue;
@@ -315,6 +319,7 @@ void QChart::evaluateLayers() {
         }
     }
     currentSeries_ = nullptr;
+    currentColumns_ = nullptr;
 }
 
 const float* QChart::namedSeries(const CTXData& d, const char* name) const {
@@ -352,6 +357,15 @@ int QChart::dataNames(void* user, int, fml_arg h, const char* name) {
         }
         return 1;
     };
+    // A column of the bars is lent from the pass's gathered columns where there are some.
+    BarColumns* columns = d.owner && n > 0 ? d.owner->currentColumns_ : nullptr;
+    auto gathered = [&](BarColumns::Field field) {
+        if (!columns) {
+            return series([field](const KData& x, int) { return BarColumns::valueOf(x, field); });
+        }
+        const std::vector<float>& c = columns->column(b, field, d.owner->evaluation_);
+        return fml_argument_lend(h, c.data(), int(c.size()));
+    };
     const QLatin1String nm(name);
     if (nm == QLatin1String("PERIOD")) {
         return scalar(5);
@@ -363,22 +377,22 @@ int QChart::dataNames(void* user, int, fml_arg h, const char* name) {
         return scalar(240);
     }
     if (nm == QLatin1String("C")) {
-        return series([](const KData& x, int) { return x.close; });
+        return gathered(BarColumns::Close);
     }
     if (nm == QLatin1String("H")) {
-        return series([](const KData& x, int) { return x.high; });
+        return gathered(BarColumns::High);
     }
     if (nm == QLatin1String("L")) {
-        return series([](const KData& x, int) { return x.low; });
+        return gathered(BarColumns::Low);
     }
     if (nm == QLatin1String("O")) {
-        return series([](const KData& x, int) { return x.open; });
+        return gathered(BarColumns::Open);
     }
     if (nm == QLatin1String("V")) {
-        return series([](const KData& x, int) { return x.vol; });
+        return gathered(BarColumns::Volume);
     }
     if (nm == QLatin1String("AMO") || nm == QLatin1String("AMT")) {
-        return series([](const KData& x, int) { return x.sum; });
+        return gathered(BarColumns::Amount);
     }
     if (nm == QLatin1String("ISLASTBAR")) {
         return series([n](const KData&, int k) { return k == n - 1 ? 1.f : 0.f; });
@@ -390,17 +404,13 @@ int QChart::dataNames(void* user, int, fml_arg h, const char* name) {
         return series([n](const KData&, int k) { return float(n - k); });
     }
     if (nm == QLatin1String("DATE")) {
-        return series([](const KData& x, int) { return float(x.date); });
+        return gathered(BarColumns::Date);
     }
     if (nm == QLatin1String("ZSTJJ")) {
-        return series([](const KData& x, int) { return x.avg_price; });
+        return gathered(BarColumns::AveragePrice);
     }
     if (nm == QLatin1String("TIMESTAMP")) {
-        return series([](const KData& x, int) {
-            float f;
-            std::memcpy(&f, &x.time, sizeof(f));
-            return f;
-        });
+        return gathered(BarColumns::Timestamp);
     }
     if (nm == QLatin1String("CODE")) {
         const int len = int(strnlen(d.security.code, sizeof(d.security.code)));

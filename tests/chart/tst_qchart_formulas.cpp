@@ -236,6 +236,37 @@ private slots:
         QCOMPARE(outputOf(*chart->getCTXData(0), "X", bars), values);
     }
 
+    // The formulas of a series read its columns lent from one gathering per evaluation: each
+    // sees its own series' bars, and the bars as they are after a change.
+    void columnsFollowTheBars() {
+        auto chart = fixture::makeChart();
+        chart->appendFormula(0, "T_CLOSE", "NO", "NO");
+        chart->appendFormula(0, "T_CLOSE", "NO", "NO");
+        chart->appendFormula(1, "T_CLOSE", "NO", "NO");
+        feedKLine(*chart, kpoints(30));
+        feedKLine(*chart, kpoints(30, 0, 50.0f), 1);
+        auto closes = [](float base) {
+            QVector<float> v;
+            for (const QuoteKPoint& p : kpoints(30, 0, base)) {
+                v.append(p.close);
+            }
+            return v;
+        };
+        const CTXLayer& main = *chart->getLayer(0);
+        const CTXLayer& overlay = *chart->getLayer(1);
+        QCOMPARE(main.size(), size_t(2));
+        QCOMPARE(outputOf(main[0], "X", 30), closes(10.0f));
+        QCOMPARE(outputOf(main[1], "X", 30), closes(10.0f));
+        QCOMPARE(outputOf(overlay[0], "X", 30), closes(50.0f));
+
+        feedKLine(*chart, kpoints(30, 0, 20.0f));
+        QCOMPARE(outputOf(main[0], "X", 30), closes(20.0f));
+        QCOMPARE(outputOf(main[1], "X", 30), closes(20.0f));
+        fml_op_line line{};
+        QVERIFY(fml_ctx_op_line(main[1].ctx, &line, 0));
+        QCOMPARE(QVector<float>(line.values, line.values + line.count), closes(20.0f));
+    }
+
     void dynainfoNeedsBars() {
         auto chart = fixture::makeChart();
         chart->appendFormula(0, "T_PCLOSE", "NO", "NO");
