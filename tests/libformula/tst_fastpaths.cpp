@@ -240,6 +240,10 @@ const std::vector<Case>& cases() {
              Column e = smooth(sub(close(s), field(s, &Bar::open)), 2.0 / 6);
              return smooth(sub(e, ref1(e)), 1.0 / 3);
          }},
+        {"EMA over a period given as a series",
+         {{"C C #0 * #12 + @EMA", "R"}},
+         "R",
+         [](const Series& s) { return smooth(close(s), 2.0 / 13); }},
         {"EMA without a result",
          {{"C #0 @EMA", "R"}},
          "R",
