@@ -34,6 +34,7 @@
 #include "bridge/web_engine_setup.h"
 #include "quote/quote_proxy.h"
 #include "tests/support/server_process.h"
+#include "tests/support/whole_list.h"
 
 Q_LOGGING_CATEGORY(e2eTiming, "vq.timing")
 
@@ -92,54 +93,10 @@ QVariant call(QObject* o, const char* method, const QVariant& a = {}, const QVar
     return result;
 }
 
-QString fixedText(const char* text, int size) {
-    return QString::fromUtf8(text, int(qstrnlen(text, size)));
+// A list's context as a quote table puts it into the route of a view it opens.
+QString encodedContext(const WholeList& list) {
+    return QString::fromUtf8(QUrl::toPercentEncoding(list.context(30)));
 }
-
-// A whole list asked once from the running engine, in the engine's own order: the
-// reference the nine-chart pages are compared with.
-class WholeList : public QObject {
-    Q_OBJECT
-public:
-    explicit WholeList(uint32_t block) : ctx_(quote_ctx_create()) {
-        connect(QuoteProxy::instance(), &QuoteProxy::quotePeroidRealTime, this, &WholeList::take,
-                Qt::BlockingQueuedConnection);
-        const uint16_t fields[] = {0, 1};
-        quote_ctx_set_type(ctx_, 0);
-        quote_ctx_set_peroid(ctx_, 30);
-        quote_ctx_set_block(ctx_, block, 0);
-        quote_ctx_set_option(ctx_, 4);
-        quote_ctx_set_sort(ctx_, 0, 2);
-        quote_ctx_set_market_field(ctx_, fields, 2);
-        quote_ctx_set_page(ctx_, 0, 9999);
-        quote_ctx_request(ctx_);
-    }
-    ~WholeList() override { quote_ctx_release(ctx_); }
-
-    // The list's context as a quote table hands it to the views it opens.
-    QString encodedContext() {
-        QJsonObject o = QJsonDocument::fromJson(quote_ctx_dump(ctx_)).object();
-        o["page_"] = QJsonObject{{"no", 0}, {"length", 30}};
-        return QString::fromUtf8(
-            QUrl::toPercentEncoding(QJsonDocument(o).toJson(QJsonDocument::Compact)));
-    }
-
-    QStringList titles;  // "name(code)" per row
-    bool answered = false;
-
-private:
-    void take(QuoteReply* rpl) {
-        if (rpl->ctx != ctx_)
-            return;
-        const auto* s = static_cast<const QuoteRealTimeMarket*>(rpl->payload);
-        for (uint32_t i = 0; s && i < rpl->count; ++i)
-            titles << fixedText(s[i].info.name, sizeof s[i].info.name) + "(" +
-                          fixedText(s[i].info.code, sizeof s[i].info.code) + ")";
-        answered = true;
-    }
-
-    QuoteCtx* ctx_;
-};
 
 // Share of wall time the GUI thread spends on the processor, from the thread's own clock:
 // waits of any kind (the event loop's, the engine handing over a reply) do not count.
@@ -384,8 +341,8 @@ void TestHomeViewE2E::checkNineCharts(QQuickWindow* window) {
     QVERIFY(list.titles.size() > 40);
 
     // Opened from the fifth row of the list's first page.
-    const QString route = QStringLiteral("app://qml/qml/QMultiStockView.qml?json=%1&row=4")
-                              .arg(list.encodedContext());
+    const QString route =
+        QStringLiteral("app://qml/qml/QMultiStockView.qml?json=%1&row=4").arg(encodedContext(list));
     QMetaObject::invokeMethod(window, "onChangedTabView", Q_ARG(QVariant, "多股同列"),
                               Q_ARG(QVariant, route), Q_ARG(QVariant, false));
     QTRY_COMPARE(tabs->property("count").toInt(), 2);
@@ -426,7 +383,7 @@ void TestHomeViewE2E::checkNineCharts(QQuickWindow* window) {
     // The list's last page holds five: four cells stay empty, their charts hidden.
     const int last = list.titles.size() - 5;
     pages = view->property("pageCount").toInt();
-    updateQuery(view, {{"json", list.encodedContext()}, {"row", last}});
+    updateQuery(view, {{"json", encodedContext(list)}, {"row", last}});
     QTRY_COMPARE_WITH_TIMEOUT(view->property("pageCount").toInt(), pages + 1, 10000);
     QCOMPARE(title(0), list.titles.at(last));
     QCOMPARE(title(4), list.titles.at(last + 4));

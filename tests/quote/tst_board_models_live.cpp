@@ -4,6 +4,7 @@
 #include "quote/index_board_model.h"
 #include "quote/multi_stock_model.h"
 #include "quote/quote_proxy.h"
+#include "tests/support/whole_list.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,58 +12,6 @@
 #include <QtTest>
 
 namespace {
-
-QString fixedText(const char* text, int size) {
-    return QString::fromUtf8(text, int(qstrnlen(text, size)));
-}
-
-// One whole list asked once, in the engine's own order: the reference the pages are
-// compared with.
-class WholeList : public QObject {
-    Q_OBJECT
-public:
-    explicit WholeList(uint32_t block) : ctx_(quote_ctx_create()) {
-        connect(QuoteProxy::instance(), &QuoteProxy::quotePeroidRealTime, this, &WholeList::take,
-                Qt::BlockingQueuedConnection);
-        const uint16_t fields[] = {0, 1};
-        quote_ctx_set_type(ctx_, 0);
-        quote_ctx_set_peroid(ctx_, 30);
-        quote_ctx_set_block(ctx_, block, 0);
-        quote_ctx_set_option(ctx_, 4);
-        quote_ctx_set_sort(ctx_, 0, 2);
-        quote_ctx_set_market_field(ctx_, fields, 2);
-        quote_ctx_set_page(ctx_, 0, 9999);
-        quote_ctx_request(ctx_);
-    }
-    ~WholeList() override { quote_ctx_release(ctx_); }
-
-    // The list's context as a table hands it on, its first page at row 0.
-    QString text() {
-        QJsonObject o = QJsonDocument::fromJson(quote_ctx_dump(ctx_)).object();
-        o["page_"] = QJsonObject{{"no", 0}, {"length", 20}};
-        return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
-    }
-
-    QStringList codes;
-    bool answered = false;
-
-signals:
-    void arrived();
-
-private:
-    void take(QuoteReply* rpl) {
-        if (rpl->ctx != ctx_)
-            return;
-        codes.clear();
-        const auto* s = static_cast<const QuoteRealTimeMarket*>(rpl->payload);
-        for (uint32_t i = 0; s && i < rpl->count; ++i)
-            codes << fixedText(s[i].info.code, sizeof s[i].info.code);
-        answered = true;
-        emit arrived();
-    }
-
-    QuoteCtx* ctx_;
-};
 
 // The view's query as the multi-security view builds it: list fields, first row, nine rows.
 QString pageText(const QString& list, int row) {
@@ -163,7 +112,7 @@ void TestBoardModelsLive::multiStockPages() {
     const int lastFive = list.codes.size() - 5;
     MultiStockModel model;
     QSignalSpy pages(&model, &MultiStockModel::dataChange);
-    model.setCtx(pageText(list.text(), row < 0 ? lastFive : row));
+    model.setCtx(pageText(list.context(20), row < 0 ? lastFive : row));
     QVERIFY(pages.wait(10000));
     for (const QChar key : keys) {
         const int before = pages.count();
