@@ -67,6 +67,10 @@ private:
 
     // The normal client's view while an attack runs: the slowest of `count` control
     // documents and watchlist reads from 127.0.0.1, spaced by `gapMs`.
+    // An ordinary answer this slow waited behind the attack. On a two-core machine busy with
+    // other tests, ordinary answers alone take up to about half a second.
+    static constexpr double kStarvedMs = 1500;
+
     double slowestNormalAnswer(int count, int gapMs) {
         double worst = 0;
         for (int i = 0; i < count; ++i) {
@@ -152,7 +156,7 @@ private slots:
         const double worst = slowestNormalAnswer(30, 40);
         trickling = false;
         trickle.join();
-        QVERIFY2(worst < 500, qPrintable(QString("slowest normal answer %1 ms").arg(worst)));
+        QVERIFY2(worst < kStarvedMs, qPrintable(QString("slowest normal answer %1 ms").arg(worst)));
         int closed = 0;
         for (const int fd : slow) {
             closed += hostile::closedWithin(fd, kRequestDeadlineMs + 2000) ? 1 : 0;
@@ -256,7 +260,7 @@ private slots:
         for (std::thread& t : flood) {
             t.join();
         }
-        QVERIFY2(worst < 500, qPrintable(QString("slowest normal answer %1 ms").arg(worst)));
+        QVERIFY2(worst < kStarvedMs, qPrintable(QString("slowest normal answer %1 ms").arg(worst)));
         QVERIFY(deferred > 0);
     }
 
