@@ -9,8 +9,7 @@
 #include <cstring>
 
 vqp::Request QuoteCtx::toRequest(vqp::Action action) const {
-    vqp::Request r;
-    r.id = id;
+    vqp::Request r;  // the engine gives every send its own id on the wire
     r.action = action;
     r.type = uint8_t(type);
     r.period = uint16_t(period);
@@ -191,7 +190,7 @@ void quote_ctx_subscribe(QuoteCtx* ctx) {
         return;
     ctx->mode = QuoteCtx::Mode::Subscribe;
     ctx->klineRows = ctx->pageSize;
-    Engine::instance().send(ctx->toRequest(vqp::Action::Subscribe));
+    Engine::instance().send(ctx, ctx->toRequest(vqp::Action::Subscribe));
 }
 
 void quote_ctx_request(QuoteCtx* ctx) {
@@ -199,7 +198,7 @@ void quote_ctx_request(QuoteCtx* ctx) {
         return;
     ctx->mode = QuoteCtx::Mode::Request;
     ctx->klineRows = ctx->pageSize;
-    Engine::instance().send(ctx->toRequest(vqp::Action::Request));
+    Engine::instance().send(ctx, ctx->toRequest(vqp::Action::Request));
 }
 
 void quote_ctx_update(QuoteCtx* ctx) {
@@ -213,7 +212,7 @@ void quote_ctx_update(QuoteCtx* ctx) {
     // older rows would keep the previous adjustment.
     if (vqp::isKLinePeriod(unsigned(ctx->period)) && ctx->type == vqp::TypeSeries)
         r.pageSize = uint32_t(std::max(ctx->klineRows, ctx->pageSize));
-    Engine::instance().send(r);
+    Engine::instance().send(ctx, r);
 }
 
 void quote_ctx_load_more(QuoteCtx* ctx, int rows) {
@@ -223,12 +222,13 @@ void quote_ctx_load_more(QuoteCtx* ctx, int rows) {
     r.pageFirst = std::max(ctx->klineRows, 0);
     r.pageSize = uint32_t(rows);
     ctx->klineRows += rows;
-    Engine::instance().send(r);
+    Engine::instance().send(ctx, r);
 }
 
 static void resendPage(QuoteCtx* ctx) {
-    Engine::instance().send(ctx->toRequest(
-        ctx->mode == QuoteCtx::Mode::Request ? vqp::Action::Request : vqp::Action::Subscribe));
+    Engine::instance().send(
+        ctx, ctx->toRequest(ctx->mode == QuoteCtx::Mode::Request ? vqp::Action::Request
+                                                                 : vqp::Action::Subscribe));
 }
 
 void quote_ctx_page_up(QuoteCtx* ctx) {
@@ -258,7 +258,7 @@ int quote_ctx_get_page_first_no(const QuoteCtx* ctx) {
 
 void quote_ctx_cancel(QuoteCtx* ctx) {
     if (ctx)
-        Engine::instance().cancel(ctx->id);
+        Engine::instance().cancel(ctx);
 }
 
 const char* quote_ctx_dump(QuoteCtx* ctx) {

@@ -37,6 +37,9 @@ struct QuoteCtx {
     std::atomic<int> firstNo{0};     // zero-based first row of the latest reply's page
     std::atomic<uint32_t> total{0};  // rows of the whole list in the latest reply
     std::atomic<bool> released{false};
+    // Wire id of the latest Request or Subscribe (or cancel): replies of sends made before it
+    // are no longer delivered. Written by the owning thread, read by the engine thread.
+    std::atomic<uint32_t> lead{0};
     std::string dumpText;
 
     vqp::Request toRequest(vqp::Action action) const;

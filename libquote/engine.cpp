@@ -71,12 +71,22 @@ void Engine::releaseContext(QuoteCtx* ctx) {
     delete ctx;
 }
 
-void Engine::send(const vqp::Request& r) {
-    push(Command{Command::Send, r, r.id, nullptr});
+uint32_t Engine::newWireId() {
+    uint32_t id = nextWire_++;
+    return id != 0 ? id : nextWire_++;
 }
 
-void Engine::cancel(uint32_t id) {
-    push(Command{Command::Cancel, {}, id, nullptr});
+void Engine::send(QuoteCtx* ctx, vqp::Request r) {
+    r.id = newWireId();
+    if (r.action != vqp::Action::Fetch)
+        ctx->lead = r.id;
+    uint32_t lead = ctx->lead;
+    push(Command{Command::Send, std::move(r), ctx->id, nullptr, lead});
+}
+
+void Engine::cancel(QuoteCtx* ctx) {
+    ctx->lead = newWireId();  // a wire id never sent: every earlier send is superseded
+    push(Command{Command::Cancel, {}, ctx->id, nullptr});
 }
 
 void Engine::push(Command c) {
@@ -259,9 +269,7 @@ int Engine::run(const QuoteEngineSettings* settings, QuoteReplyCallback callback
     for (Command& c : rest)
         if (c.kind == Command::Release)
             delete c.ctx;
-    subscriptions_.clear();
-    awaiting_.clear();
-    pending_.clear();
+    routes_.clear();
     callback_ = nullptr;
     return 0;
 }
@@ -279,30 +287,21 @@ void Engine::takeCommands() {
 void Engine::apply(Command& c) {
     switch (c.kind) {
         case Command::Send: {
-            const vqp::Request& r = c.request;
-            if (r.action == vqp::Action::Subscribe) {
-                subscriptions_[r.id] = r;
-            } else {
-                if (r.action == vqp::Action::Request)
-                    subscriptions_.erase(r.id);
-                awaiting_[r.id]++;
-            }
-            if (state_ == State::Up)
-                sendRequestNow(r);
-            else if (r.action != vqp::Action::Subscribe)
-                pending_.push_back(r);
+            // The service keeps pushing a superseded subscription until told otherwise; its
+            // cancel goes out before the request that replaces it.
+            bool up = state_ == State::Up;
+            for (uint32_t wire : routes_.open(c.id, c.lead, c.request, up))
+                if (up)
+                    vqp::encodeCancel(wire, out_);
+            if (up)
+                sendRequestNow(c.request);
             break;
         }
         case Command::Cancel:
         case Command::Release: {
-            bool known = subscriptions_.erase(c.id) > 0;
-            known |= awaiting_.erase(c.id) > 0;
-            pending_.erase(std::remove_if(pending_.begin(), pending_.end(),
-                                          [&](const vqp::Request& r) { return r.id == c.id; }),
-                           pending_.end());
-            if (known && state_ == State::Up) {
-                vqp::encodeCancel(c.id, out_);
-            }
+            for (uint32_t wire : routes_.close(c.id))
+                if (state_ == State::Up)
+                    vqp::encodeCancel(wire, out_);
             if (c.kind == Command::Release) {
                 {
                     std::lock_guard<std::mutex> lock(mutex_);
@@ -366,21 +365,15 @@ void Engine::onConnected() {
     backoffMs_ = kFirstBackoffMs;
     lastPingMs_ = monotonicMs();
     deliverState(QUOTE_SERVER_CONNECTED);
-    // Every live subscription is sent again, then the one-shot requests made meanwhile.
-    std::vector<uint32_t> ids;
-    for (auto& s : subscriptions_)
-        ids.push_back(s.first);
-    std::sort(ids.begin(), ids.end());
-    for (uint32_t id : ids)
-        sendRequestNow(subscriptions_[id]);
-    for (const vqp::Request& r : pending_)
+    // Every current subscription is sent again, then the one-shot requests made meanwhile.
+    for (const vqp::Request& r : routes_.toSendOnConnect())
         sendRequestNow(r);
-    pending_.clear();
 }
 
 void Engine::onLost() {
     bool wasConnected = state_ == State::Up;
     dropConnection();
+    routes_.connectionLost();
     state_ = State::Idle;
     nextAttemptMs_ = monotonicMs() + backoffMs_;
     backoffMs_ = std::min(backoffMs_ * 2, kMaxBackoffMs);

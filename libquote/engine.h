@@ -3,7 +3,9 @@
 #pragma once
 
 #include "libquote/context.h"
+#include "libquote/wire_routes.h"
 
+#include <atomic>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -21,8 +23,12 @@ public:
 
     QuoteCtx* createContext();
     void releaseContext(QuoteCtx* ctx);
-    void send(const vqp::Request& r);
-    void cancel(uint32_t id);
+    // Sends a request of the context under a fresh wire id. A Request or Subscribe
+    // supersedes the context's earlier sends at once: no reply of theirs is delivered after
+    // this returns, save one the engine thread is handing over right now.
+    void send(QuoteCtx* ctx, vqp::Request r);
+    // Retires every send of the context, at once in the same way.
+    void cancel(QuoteCtx* ctx);
 
     int run(const QuoteEngineSettings* settings, QuoteReplyCallback callback);
     void shutdown();
@@ -37,9 +43,11 @@ private:
     struct Command {
         enum Kind { Send, Cancel, Release } kind;
         vqp::Request request;
-        uint32_t id = 0;
+        uint32_t id = 0;  // the context's
         QuoteCtx* ctx = nullptr;
+        uint32_t lead = 0;  // a Send's: the wire id of the Request or Subscribe it belongs to
     };
+    uint32_t newWireId();
     void push(Command c);
     void wake();
 
@@ -56,7 +64,7 @@ private:
     void deliverError(const std::string& body);
     void deliverCodes(const std::string& body);
     void deliverState(int state);
-    QuoteCtx* liveContext(uint32_t id);
+    QuoteCtx* liveContext(uint32_t wire);
     void sendRequestNow(const vqp::Request& r);
     void dropConnection();
 
@@ -64,6 +72,7 @@ private:
     std::deque<Command> queue_;
     std::unordered_map<uint32_t, QuoteCtx*> registry_;
     uint32_t nextId_ = 1;
+    std::atomic<uint32_t> nextWire_{1};
     bool running_ = false;
     bool stop_ = false;
     int wakeFd_ = -1;
@@ -87,9 +96,7 @@ private:
     std::string inHello_;
     std::string out_;
     vqp::FrameDecoder decoder_;
-    std::unordered_map<uint32_t, vqp::Request> subscriptions_;
-    std::unordered_map<uint32_t, int> awaiting_;  // one-shot replies still expected per context
-    std::vector<vqp::Request> pending_;           // one-shot requests waiting for a connection
+    WireRoutes routes_;
 };
 
 int64_t monotonicMs();

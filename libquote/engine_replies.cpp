@@ -36,19 +36,18 @@ void Engine::handleFrame(const vqp::Frame& f) {
     }
 }
 
-QuoteCtx* Engine::liveContext(uint32_t id) {
-    bool expected = subscriptions_.count(id) > 0;
-    auto aw = awaiting_.find(id);
-    if (aw != awaiting_.end()) {
-        expected = true;
-        if (--aw->second <= 0)
-            awaiting_.erase(aw);
-    }
-    if (!expected)
-        return nullptr;  // cancelled meanwhile
+// The context a reply under `wire` is for, or null when nobody waits for it any more.
+QuoteCtx* Engine::liveContext(uint32_t wire) {
+    WireRoutes::Target t;
+    if (!routes_.take(wire, t))
+        return nullptr;  // superseded, cancelled or already answered
     std::lock_guard<std::mutex> lock(mutex_);
-    auto it = registry_.find(id);
+    auto it = registry_.find(t.ctx);
     if (it == registry_.end() || it->second->released)
+        return nullptr;
+    // The context was sent again (or cancelled) after this send; the engine thread has not
+    // taken that command yet, but the reply is already a previous request's.
+    if (it->second->lead != t.lead)
         return nullptr;
     return it->second;
 }

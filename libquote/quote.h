@@ -272,6 +272,11 @@ void quote_ctx_set_market_field(QuoteCtx* ctx, const uint16_t* ids, int count);
 void quote_ctx_set_option(QuoteCtx* ctx, int option);
 void quote_ctx_set_user_data(QuoteCtx* ctx, int64_t data);
 int64_t quote_ctx_get_user_data(const QuoteCtx* ctx);
+/* Sending a context again (subscribe, request, update, page up or down) or cancelling it
+ * supersedes what it asked before: from then on no reply of an earlier send reaches the
+ * callback (save one the engine thread is handing over at that very moment), and the
+ * service stops pushing the earlier subscription. load_more asks for
+ * older K-line rows beside the current send and leaves its subscription as it is. */
 void quote_ctx_subscribe(QuoteCtx* ctx);
 void quote_ctx_request(QuoteCtx* ctx);
 void quote_ctx_update(QuoteCtx* ctx);

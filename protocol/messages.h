@@ -66,7 +66,7 @@ struct SecurityKey {
 };
 
 struct Request {
-    uint32_t id = 0;  // the client's context id; replies carry it back
+    uint32_t id = 0;  // the client's id of this request; replies carry it back
     Action action = Action::Request;
     uint8_t type = TypeSeries;
     uint16_t period = 0;
@@ -92,7 +92,7 @@ bool decodeRequest(const std::string& body, Request& r);
 void encodeCancel(uint32_t id, std::string& out);
 bool decodeCancel(const std::string& body, uint32_t& id);
 
-// Replies. Each starts with the context id and the kind.
+// Replies. Each starts with the id of the request answered and the kind.
 struct ReplyHeader {
     uint32_t id = 0;
     ReplyKind kind = ReplyKind::Snapshot;

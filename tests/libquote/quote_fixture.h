@@ -62,6 +62,15 @@ public:
         std::lock_guard<std::mutex> l(m_);
         return all_.size();
     }
+    // The replies of one context logged from position `from` on.
+    std::vector<Got> of(QuoteCtx* ctx, size_t from) {
+        std::lock_guard<std::mutex> l(m_);
+        std::vector<Got> out;
+        for (size_t i = from; i < all_.size(); ++i)
+            if (all_[i].ctx == ctx)
+                out.push_back(all_[i]);
+        return out;
+    }
     size_t countFor(size_t from, QuoteCtx* ctx) {
         std::lock_guard<std::mutex> l(m_);
         size_t n = 0;
@@ -99,6 +108,8 @@ public:
     // Moves the market clock on and publishes.
     void advance(int seconds);
     uint16_t port() const { return port_; }
+    // Live subscriptions the service holds for every terminal (-1 while it is stopped).
+    int serviceSubscriptions() const { return service_ ? service_->subscriptionCount() : -1; }
 
     std::unique_ptr<vq::market::Market> market;
 

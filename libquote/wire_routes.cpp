@@ -1,0 +1,67 @@
+#include "libquote/wire_routes.h"
+
+namespace libquote {
+
+std::vector<uint32_t> WireRoutes::retire(uint32_t ctx) {
+    std::vector<uint32_t> subscriptions;
+    for (auto it = routes_.begin(); it != routes_.end();) {
+        if (it->second.target.ctx != ctx) {
+            ++it;
+            continue;
+        }
+        if (it->second.subscription())
+            subscriptions.push_back(it->first);
+        it = routes_.erase(it);
+    }
+    return subscriptions;
+}
+
+std::vector<uint32_t> WireRoutes::open(uint32_t ctx, uint32_t lead, const vqp::Request& r,
+                                       bool sent) {
+    std::vector<uint32_t> superseded;
+    if (r.action != vqp::Action::Fetch)
+        superseded = retire(ctx);
+    Route& route = routes_[r.id];
+    route.target = Target{ctx, lead};
+    route.request = r;
+    route.sent = sent;
+    return superseded;
+}
+
+std::vector<uint32_t> WireRoutes::close(uint32_t ctx) {
+    return retire(ctx);
+}
+
+bool WireRoutes::take(uint32_t wire, Target& target) {
+    auto it = routes_.find(wire);
+    if (it == routes_.end())
+        return false;
+    target = it->second.target;
+    if (!it->second.subscription())
+        routes_.erase(it);
+    return true;
+}
+
+std::vector<vqp::Request> WireRoutes::toSendOnConnect() {
+    std::vector<vqp::Request> out;
+    for (auto& kv : routes_)
+        if (kv.second.subscription())
+            out.push_back(kv.second.request);
+    for (auto& kv : routes_)
+        if (!kv.second.subscription() && !kv.second.sent) {
+            kv.second.sent = true;
+            out.push_back(kv.second.request);
+        }
+    return out;
+}
+
+void WireRoutes::connectionLost() {
+    for (auto it = routes_.begin(); it != routes_.end();) {
+        if (!it->second.subscription() && it->second.sent)
+            it = routes_.erase(it);
+        else
+            ++it;
+    }
+}
+
+}  // namespace libquote

@@ -1,0 +1,55 @@
+// Which context each request on the wire answers, on the engine thread.
+//
+// Every send of a context goes out under a wire id of its own, so a reply names the send
+// it answers, not just the context. A Request or Subscribe supersedes every earlier send
+// of its context: their routes are retired and their late replies have nowhere to go.
+// A Fetch (older K-line rows) joins the sends of its context and supersedes nothing.
+#pragma once
+
+#include "protocol/messages.h"
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+namespace libquote {
+
+class WireRoutes {
+public:
+    struct Target {
+        uint32_t ctx = 0;   // the context's own id
+        uint32_t lead = 0;  // wire id of the Request or Subscribe the send belongs to
+    };
+
+    // Takes a send of context `ctx` (its wire id in r.id). Returns the wire ids of the
+    // subscriptions it supersedes, which the service still pushes until told to cancel.
+    // `sent`: the request went out on the current connection.
+    std::vector<uint32_t> open(uint32_t ctx, uint32_t lead, const vqp::Request& r, bool sent);
+    // Retires every route of the context (cancelled or released); returns its
+    // subscriptions as open() does.
+    std::vector<uint32_t> close(uint32_t ctx);
+    // Where a reply under `wire` goes; false when its send was superseded, cancelled or,
+    // being a one-shot request, already answered. A one-shot's route ends with its reply.
+    bool take(uint32_t wire, Target& target);
+
+    // The requests a new connection must carry, in the order they were made: every
+    // subscription, then the one-shot requests not sent yet (now counted as sent).
+    std::vector<vqp::Request> toSendOnConnect();
+    // The connection is gone: one-shot requests already sent will never be answered.
+    void connectionLost();
+    void clear() { routes_.clear(); }
+    size_t size() const { return routes_.size(); }
+
+private:
+    struct Route {
+        Target target;
+        vqp::Request request;
+        bool sent = false;
+        bool subscription() const { return request.action == vqp::Action::Subscribe; }
+    };
+    std::vector<uint32_t> retire(uint32_t ctx);
+
+    std::map<uint32_t, Route> routes_;  // by wire id
+};
+
+}  // namespace libquote
