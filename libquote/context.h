@@ -37,9 +37,14 @@ struct QuoteCtx {
     std::atomic<int> firstNo{0};     // zero-based first row of the latest reply's page
     std::atomic<uint32_t> total{0};  // rows of the whole list in the latest reply
     std::atomic<bool> released{false};
-    // Wire id of the latest Request or Subscribe (or cancel): replies of sends made before it
-    // are no longer delivered. Written by the owning thread, read by the engine thread.
+    // Which replies are still wanted, as wire ids of sends (written by the owning thread, read
+    // by the engine thread): a reply of a Request or Subscribe older than `lead`, or of a
+    // Fetch older than `seriesLead`, is dropped. A re-send of the same series (an ex-rights
+    // change) moves only `lead`: older rows asked for before it still come, ahead of its
+    // answer, which covers them as well. A cancel moves both.
     std::atomic<uint32_t> lead{0};
+    std::atomic<uint32_t> seriesLead{0};
+    vqp::Request sentSeries;  // the latest Request or Subscribe sent (owning thread only)
     std::string dumpText;
 
     vqp::Request toRequest(vqp::Action action) const;

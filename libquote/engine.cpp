@@ -78,14 +78,21 @@ uint32_t Engine::newWireId() {
 
 void Engine::send(QuoteCtx* ctx, vqp::Request r) {
     r.id = newWireId();
-    if (r.action != vqp::Action::Fetch)
+    if (r.action != vqp::Action::Fetch) {
+        const vqp::Request& s = ctx->sentSeries;
+        if (r.type != s.type || r.period != s.period || !(r.codes == s.codes))
+            ctx->seriesLead = r.id;
         ctx->lead = r.id;
-    uint32_t lead = ctx->lead;
-    push(Command{Command::Send, std::move(r), ctx->id, nullptr, lead});
+        ctx->sentSeries = r;
+    }
+    push(Command{Command::Send, std::move(r), ctx->id, nullptr, ctx->seriesLead});
 }
 
 void Engine::cancel(QuoteCtx* ctx) {
-    ctx->lead = newWireId();  // a wire id never sent: every earlier send is superseded
+    // A wire id never sent: every earlier send is superseded.
+    uint32_t fence = newWireId();
+    ctx->seriesLead = fence;
+    ctx->lead = fence;
     push(Command{Command::Cancel, {}, ctx->id, nullptr});
 }
 
@@ -290,7 +297,7 @@ void Engine::apply(Command& c) {
             // The service keeps pushing a superseded subscription until told otherwise; its
             // cancel goes out before the request that replaces it.
             bool up = state_ == State::Up;
-            for (uint32_t wire : routes_.open(c.id, c.lead, c.request, up))
+            for (uint32_t wire : routes_.open(c.id, c.request, c.seriesLead, up))
                 if (up)
                     vqp::encodeCancel(wire, out_);
             if (up)

@@ -24,8 +24,9 @@ public:
     QuoteCtx* createContext();
     void releaseContext(QuoteCtx* ctx);
     // Sends a request of the context under a fresh wire id. A Request or Subscribe
-    // supersedes the context's earlier sends at once: no reply of theirs is delivered after
-    // this returns, save one the engine thread is handing over right now.
+    // supersedes the context's earlier sends at once (a Fetch only when the series changes):
+    // no reply of theirs is delivered after this returns, save one the engine thread is
+    // handing over right now.
     void send(QuoteCtx* ctx, vqp::Request r);
     // Retires every send of the context, at once in the same way.
     void cancel(QuoteCtx* ctx);
@@ -45,7 +46,7 @@ private:
         vqp::Request request;
         uint32_t id = 0;  // the context's
         QuoteCtx* ctx = nullptr;
-        uint32_t lead = 0;  // a Send's: the wire id of the Request or Subscribe it belongs to
+        uint32_t seriesLead = 0;  // a Send's: the context's seriesLead as it was sent
     };
     uint32_t newWireId();
     void push(Command c);

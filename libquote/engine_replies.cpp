@@ -47,7 +47,7 @@ QuoteCtx* Engine::liveContext(uint32_t wire) {
         return nullptr;
     // The context was sent again (or cancelled) after this send; the engine thread has not
     // taken that command yet, but the reply is already a previous request's.
-    if (it->second->lead != t.lead)
+    if ((t.fetch ? it->second->seriesLead : it->second->lead) != t.lead)
         return nullptr;
     return it->second;
 }

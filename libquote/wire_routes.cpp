@@ -2,10 +2,11 @@
 
 namespace libquote {
 
-std::vector<uint32_t> WireRoutes::retire(uint32_t ctx) {
+std::vector<uint32_t> WireRoutes::retire(uint32_t ctx, uint32_t keepSeries) {
     std::vector<uint32_t> subscriptions;
     for (auto it = routes_.begin(); it != routes_.end();) {
-        if (it->second.target.ctx != ctx) {
+        const Target& t = it->second.target;
+        if (t.ctx != ctx || (keepSeries != 0 && t.fetch && t.lead == keepSeries)) {
             ++it;
             continue;
         }
@@ -16,20 +17,21 @@ std::vector<uint32_t> WireRoutes::retire(uint32_t ctx) {
     return subscriptions;
 }
 
-std::vector<uint32_t> WireRoutes::open(uint32_t ctx, uint32_t lead, const vqp::Request& r,
+std::vector<uint32_t> WireRoutes::open(uint32_t ctx, const vqp::Request& r, uint32_t seriesLead,
                                        bool sent) {
+    const bool fetch = r.action == vqp::Action::Fetch;
     std::vector<uint32_t> superseded;
-    if (r.action != vqp::Action::Fetch)
-        superseded = retire(ctx);
+    if (!fetch)
+        superseded = retire(ctx, seriesLead);
     Route& route = routes_[r.id];
-    route.target = Target{ctx, lead};
+    route.target = Target{ctx, fetch ? seriesLead : r.id, fetch};
     route.request = r;
     route.sent = sent;
     return superseded;
 }
 
 std::vector<uint32_t> WireRoutes::close(uint32_t ctx) {
-    return retire(ctx);
+    return retire(ctx, 0);
 }
 
 bool WireRoutes::take(uint32_t wire, Target& target) {

@@ -3,7 +3,9 @@
 // Every send of a context goes out under a wire id of its own, so a reply names the send
 // it answers, not just the context. A Request or Subscribe supersedes every earlier send
 // of its context: their routes are retired and their late replies have nowhere to go.
-// A Fetch (older K-line rows) joins the sends of its context and supersedes nothing.
+// A Fetch (older K-line rows) joins the sends of its context and supersedes nothing; it
+// stays wanted while the context asks for the same series, and its lead is then the send
+// that started that series.
 #pragma once
 
 #include "protocol/messages.h"
@@ -19,12 +21,14 @@ public:
     struct Target {
         uint32_t ctx = 0;   // the context's own id
         uint32_t lead = 0;  // wire id of the Request or Subscribe the send belongs to
+        bool fetch = false;
     };
 
-    // Takes a send of context `ctx` (its wire id in r.id). Returns the wire ids of the
-    // subscriptions it supersedes, which the service still pushes until told to cancel.
+    // Takes a send of context `ctx` (its wire id in r.id); `seriesLead` is the send that
+    // started the context's current series. Returns the wire ids of the subscriptions it
+    // supersedes, which the service still pushes until told to cancel.
     // `sent`: the request went out on the current connection.
-    std::vector<uint32_t> open(uint32_t ctx, uint32_t lead, const vqp::Request& r, bool sent);
+    std::vector<uint32_t> open(uint32_t ctx, const vqp::Request& r, uint32_t seriesLead, bool sent);
     // Retires every route of the context (cancelled or released); returns its
     // subscriptions as open() does.
     std::vector<uint32_t> close(uint32_t ctx);
@@ -47,7 +51,8 @@ private:
         bool sent = false;
         bool subscription() const { return request.action == vqp::Action::Subscribe; }
     };
-    std::vector<uint32_t> retire(uint32_t ctx);
+    // Every route of the context but Fetches of the series `keepSeries` (0: none kept).
+    std::vector<uint32_t> retire(uint32_t ctx, uint32_t keepSeries);
 
     std::map<uint32_t, Route> routes_;  // by wire id
 };

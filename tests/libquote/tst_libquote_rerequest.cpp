@@ -206,13 +206,17 @@ void TestLibquoteRerequest::previousRepliesNeverArrive() {
 
 void TestLibquoteRerequest::fetchBesideSubscription_data() {
     QTest::addColumn<bool>("behindSubscribe");
-    QTest::newRow("after the first answer") << false;
-    QTest::newRow("right behind the subscribe") << true;
+    QTest::addColumn<bool>("resent");  // the same bars sent again right after, adjusted
+    QTest::newRow("after the first answer") << false << false;
+    QTest::newRow("right behind the subscribe") << true << false;
+    QTest::newRow("then the bars adjusted") << false << true;
 }
 
-// load_more asks for older bars and leaves the subscription pushing.
+// load_more asks for older bars and leaves the subscription pushing. A re-send of the same
+// bars (an ex-rights change) still lets them come; its own answer covers every row.
 void TestLibquoteRerequest::fetchBesideSubscription() {
     QFETCH(bool, behindSubscribe);
+    QFETCH(bool, resent);
     const Step page{Send::Subscribe, 34, 0, 30};
     CtxHolder c;
     size_t from = replyLog().size();
@@ -221,6 +225,10 @@ void TestLibquoteRerequest::fetchBesideSubscription() {
     if (!behindSubscribe)
         QVERIFY(waitAnswer(from, c.ctx, page, &first));
     quote_ctx_load_more(c.ctx, 30);
+    if (resent) {
+        quote_ctx_set_option(c.ctx, 2);
+        quote_ctx_update(c.ctx);
+    }
     if (behindSubscribe)
         QVERIFY(waitAnswer(from, c.ctx, page, &first));
     QCOMPARE(first.count, 30u);
@@ -231,6 +239,9 @@ void TestLibquoteRerequest::fetchBesideSubscription() {
             return g.ctx == c.ctx && g.count == 30 && g.times.back() < first.times.front();
         },
         &older));
+    if (resent)
+        QVERIFY(replyLog().waitFor(from,
+                                   [&](const Got& g) { return g.ctx == c.ctx && g.count == 60; }));
     QTRY_COMPARE(fx_->serviceSubscriptions(), 1);
     size_t pushedFrom = replyLog().size();
     MarketMover mover(*fx_);
