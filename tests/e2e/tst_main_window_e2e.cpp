@@ -504,6 +504,8 @@ void TestMainWindowE2E::quitThroughConfirmation(QQuickWindow* window) {
         }
         return confirm != nullptr;
     }());
+    // Grabbing a window the display has not shown yet reads a scene graph still being set up.
+    QTRY_VERIFY(confirm->isExposed());
     screenshot(confirm, "quit_confirm");
     QVERIFY(window->isVisible());
     QObject* quit = findInWindow(confirm, "quitButton");
