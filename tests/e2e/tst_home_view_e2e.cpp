@@ -33,28 +33,13 @@
 #include "bridge/data_folder.h"
 #include "bridge/web_engine_setup.h"
 #include "quote/quote_proxy.h"
+#include "terminal_session.h"
 #include "tests/support/server_process.h"
 #include "tests/support/whole_list.h"
 
 Q_LOGGING_CATEGORY(e2eTiming, "vq.timing")
 
 namespace {
-
-QObject* findNamed(QObject* root, const QString& name) {
-    if (!root)
-        return nullptr;
-    if (root->objectName() == name)
-        return root;
-    if (auto* item = qobject_cast<QQuickItem*>(root)) {
-        for (QQuickItem* child : item->childItems())
-            if (QObject* found = findNamed(child, name))
-                return found;
-    }
-    for (QObject* child : root->children())
-        if (QObject* found = findNamed(child, name))
-            return found;
-    return nullptr;
-}
 
 QQuickItem* itemNamed(QObject* root, const QString& name) {
     return qobject_cast<QQuickItem*>(findNamed(root, name));
@@ -169,16 +154,7 @@ void TestHomeViewE2E::initTestCase() {
 }
 
 void TestHomeViewE2E::logIn() {
-    QmlPhase login(bridge::dataFolder(), QUrl(QStringLiteral("qrc:/qml/LoginView.qml")));
-    login.load();
-    auto* window = qobject_cast<QQuickWindow*>(login.rootObject());
-    QVERIFY(window);
-    QTRY_COMPARE_WITH_TIMEOUT(window->property("state_").toString(), QStringLiteral("ready"),
-                              15000);
-    findNamed(window->contentItem(), "userField")->setProperty("text", "demo");
-    findNamed(window->contentItem(), "passwordField")->setProperty("text", "demo123");
-    QMetaObject::invokeMethod(window, "login");
-    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 30000);
+    logInAsDemo();
     sinceLogin_.start();
 }
 
