@@ -40,6 +40,17 @@ QFont timeFont() {
 class TestBarsAndLayers : public QObject {
     Q_OBJECT
 
+    // MA over 30 bars whose prices are their index: MA1 … MA4 read 27.00, 24.50, 19.50, "-".
+    static bool runMaOverRisingBars(Pane& pane) {
+        std::vector<testbars::Bar> bars;
+        for (int i = 0; i < 30; ++i) {
+            bars.push_back(render_test::bar(i, float(i), float(i), float(i), float(i)));
+        }
+        pane.setBars(bars);
+        pane.addFormula("MA");
+        return pane.run();
+    }
+
 private slots:
     // A 1000-pixel strip: labels between columns 60 and 940.
     void timeLabels_data() {
@@ -180,14 +191,8 @@ private slots:
         QFETCH(int, bar);
         QFETCH(int, usedBar);
         QFETCH(QStringList, texts);
-        std::vector<testbars::Bar> bars;
-        for (int i = 0; i < 30; ++i) {
-            bars.push_back(render_test::bar(i, float(i), float(i), float(i), float(i)));
-        }
         Pane pane;
-        pane.setBars(bars);
-        pane.addFormula("MA");
-        QVERIFY(pane.run());
+        QVERIFY(runMaOverRisingBars(pane));
         TitleBar title;
         title.setSize(QSizeF(800, 20));
         QSignalSpy padding(&title, &TitleBar::leftPaddingChanged);
@@ -216,14 +221,8 @@ private slots:
     // However narrow the chart, the title shows whole outputs: the last ink painted is the
     // end of an output, never a word cut at the edge (which the full-width title continues).
     void titleNeverCutsAnOutput() {
-        std::vector<testbars::Bar> bars;
-        for (int i = 0; i < 30; ++i) {
-            bars.push_back(render_test::bar(i, float(i), float(i), float(i), float(i)));
-        }
         Pane pane;
-        pane.setBars(bars);
-        pane.addFormula("MA");
-        QVERIFY(pane.run());
+        QVERIFY(runMaOverRisingBars(pane));
         auto draw = [&](int width) {
             TitleBar title;
             title.setSize(QSizeF(width, 20));
