@@ -28,7 +28,7 @@ std::vector<Candidate> tradedStocks(const market::Market& market) {
     return out;
 }
 
-// The first `size` candidates that `keep` accepts, by `key` ascending (ties by code order).
+// The first `size` candidates that `keep` accepts, by `key` ascending (ties in market order).
 PoolChoice pick(const market::Market& market, std::vector<Candidate> candidates, const QString& id,
                 const QString& name, int size,
                 const std::function<bool(const market::Security&, const Candidate&)>& keep,
