@@ -6,11 +6,15 @@
 
 #include "chart/kdata.h"
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 class BarColumns {
 public:
     enum Field { Open, High, Low, Close, Volume, Amount, Date, AveragePrice, Timestamp, Count };
+
+    BarColumns() { std::fill(std::begin(pass_), std::end(pass_), -1); }
 
     // The column of `field` over `bars`, gathered the first time evaluation pass `pass` asks for
     // it. It stays as it is until a later pass asks for it, so the results of formulas that read
@@ -21,7 +25,7 @@ public:
 
 private:
     std::vector<float> columns_[Count];
-    int pass_[Count] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
+    int pass_[Count];  // the pass each column was gathered in; -1: none yet
 };
 
 #endif

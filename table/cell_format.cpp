@@ -1,6 +1,6 @@
 #include "table/cell_format.h"
 
-#include <QRegularExpression>
+#include <algorithm>
 
 namespace cellformat {
 
@@ -10,8 +10,10 @@ namespace {
 // change of -0.001 reads "0.00" rather than "-0.00".
 QString number(double v, int places) {
     QString text = QString::number(v, 'f', places);
-    if (text.startsWith(QLatin1Char('-')) &&
-        !text.contains(QRegularExpression(QStringLiteral("[1-9]")))) {
+    const auto nonZeroDigit = [](QChar c) {
+        return c >= QLatin1Char('1') && c <= QLatin1Char('9');
+    };
+    if (text.startsWith(QLatin1Char('-')) && std::none_of(text.begin(), text.end(), nonZeroDigit)) {
         text.remove(0, 1);
     }
     return text;

@@ -316,7 +316,6 @@ void TestCloudScreeningE2E::runPresetScreen() {
     QTest::mouseClick(screeningChild<QPushButton>("runScreen"), Qt::LeftButton);
     // Cold histories of the whole market take a while on a loaded machine.
     QTRY_VERIFY_WITH_TIMEOUT(QVoverIvevoService().getGroups().size() == 1, 120000);
-    QTest::qWait(300);  // the view picks the group up from the same notification
 }
 
 // The view selects the new group and lists its first securities in the stored order.
