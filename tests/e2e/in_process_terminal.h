@@ -9,6 +9,7 @@
 #include <QtWebEngine>
 
 #include <cstdio>
+#include <vector>
 
 #include "app/fonts.h"
 #include "app/qml_types.h"
@@ -16,6 +17,7 @@
 #include "app/startup_arguments.h"
 #include "bridge/app_documents.h"
 #include "bridge/web_engine_setup.h"
+#include "tests/support/crash_trace.h"
 
 // `ownDataFolder` gives the test a data folder of its own, never shared with another test or
 // a user.
@@ -50,5 +52,9 @@ int runInTerminalProcess(int argc, char* argv[], bool ownDataFolder) {
     app.setQuitOnLastWindowClosed(false);
 
     Test test(&app);
-    return QTest::qExec(&test, argc, argv);
+    crash_trace::install();
+    std::vector<char*> args(argv, argv + argc);
+    char noCrashHandler[] = "-nocrashhandler";
+    args.push_back(noCrashHandler);
+    return QTest::qExec(&test, int(args.size()), args.data());
 }

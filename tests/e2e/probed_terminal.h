@@ -34,7 +34,7 @@ inline int runProbedTerminal(const ServerProcess& server, const QString& termina
     for (const QString& key : extra.keys())
         env.insert(key, extra.value(key));
 
-    QProcess terminal;
+    TestChildProcess terminal;
     terminal.setProcessEnvironment(env);
     terminal.setProcessChannelMode(QProcess::MergedChannels);
     QObject::connect(&terminal, &QProcess::readyRead, [&] { output += terminal.readAll(); });

@@ -13,25 +13,19 @@
 #include <QLoggingCategory>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
-#include <QtWebEngine>
 
 #include <atomic>
 #include <ctime>
 
-#include "app/fonts.h"
 #include "app/main_phase.h"
 #include "app/qml_phase.h"
-#include "app/qml_types.h"
 #include "app/qroot.h"
 #include "app/single_application.h"
-#include "app/startup_arguments.h"
-#include "bridge/app_documents.h"
 #include "bridge/data_folder.h"
-#include "bridge/web_engine_setup.h"
+#include "in_process_terminal.h"
 #include "quote/quote_proxy.h"
 #include "terminal_session.h"
 #include "tests/support/server_process.h"
@@ -434,32 +428,9 @@ void TestHomeViewE2E::checkHiddenUnsubscribed(QQuickWindow* window, QObject* vie
 }
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-        std::puts("SKIP: no X display; run the suite under xvfb-run (scripts/test does)");
-        return 0;
-    }
-    qputenv("QT_QPA_PLATFORM", "xcb");
     qputenv("TZ", "Asia/Shanghai");
-    static QTemporaryDir runtime;
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
     QLoggingCategory::setFilterRules(QStringLiteral("vq.timing.info=true"));
-
-    const QString appName = bridge::baseInfo().value(QStringLiteral("appName")).toString();
-    QCoreApplication::setApplicationName(appName);
-    StartupArguments arguments(argc, argv);
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QtWebEngine::initialize();
-    SingleApplication app(arguments.count(), arguments.values(), appName);
-    if (app.isRunning())
-        return 1;
-    bridge::installWebEngineProfile();
-    registerQmlTypes();
-    installFontSubstitutions();
-    app.setQuitOnLastWindowClosed(false);
-
-    TestHomeViewE2E test(&app);
-    return QTest::qExec(&test, argc, argv);
+    return runInTerminalProcess<TestHomeViewE2E>(argc, argv, false);
 }
 
 #include "tst_home_view_e2e.moc"

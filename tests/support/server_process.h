@@ -15,6 +15,29 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+#include <csignal>
+
+// The server goes with the test process however that ends, and inherits none of its
+// descriptors. A test that crashes must not leave a server behind holding the test's pipes, or
+// the sockets of the web engine's helper processes, which then never see their browser go and
+// keep the test runner's output open until its time-out.
+class TestChildProcess : public QProcess {
+protected:
+    void setupChildProcess() override {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) != 0) {
+            for (int fd = 3; fd < 4096; ++fd) {
+                const int flags = ::fcntl(fd, F_GETFD);
+                if (flags >= 0)
+                    ::fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+            }
+        }
+    }
+};
+
 class ServerProcess {
 public:
     // `extra` goes after the serve arguments (say, "--clock demo" for a market in session).
@@ -79,7 +102,7 @@ private:
     QString program_;
     QStringList extra_;
     QTemporaryDir data_;
-    QProcess process_;
+    TestChildProcess process_;
     QByteArray log_;
     quint16 httpPort_ = 0;
     quint16 quotePort_ = 0;
