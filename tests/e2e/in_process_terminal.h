@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <QtWebEngine>
@@ -16,11 +17,12 @@
 #include "app/single_application.h"
 #include "app/startup_arguments.h"
 #include "bridge/app_documents.h"
+#include "bridge/data_folder.h"
 #include "bridge/web_engine_setup.h"
 #include "tests/support/crash_trace.h"
 
 // `ownDataFolder` gives the test a data folder of its own, never shared with another test or
-// a user.
+// a user; without it the test runs in the data folder its environment names.
 template <typename Test>
 int runInTerminalProcess(int argc, char* argv[], bool ownDataFolder) {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
@@ -38,6 +40,10 @@ int runInTerminalProcess(int argc, char* argv[], bool ownDataFolder) {
 
     const QString appName = bridge::baseInfo().value(QStringLiteral("appName")).toString();
     QCoreApplication::setApplicationName(appName);
+    // Every test starts from an empty data folder. It is emptied here, before the web engine
+    // opens its storage inside it: storage deleted under a live browser context brings the
+    // engine's own threads down at some later moment.
+    QDir(bridge::dataFolder()).removeRecursively();
     StartupArguments arguments(argc, argv);
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

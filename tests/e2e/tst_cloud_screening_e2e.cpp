@@ -209,8 +209,6 @@ private:
 };
 
 void TestCloudScreeningE2E::initTestCase() {
-    QDir(bridge::dataFolder()).removeRecursively();
-    QDir().mkpath(bridge::dataFolder());
     QVERIFY2(server_.start(), qPrintable(server_.log()));
     qputenv("VELTOQUORIN_CONTROL_URL", server_.controlUrl());
 }

@@ -137,8 +137,6 @@ void TestHomeViewE2E::publish(const QStringList& args) {
 
 void TestHomeViewE2E::initTestCase() {
     QDir().mkpath(QStringLiteral(VQ_SCREENSHOT_DIR));
-    QDir(bridge::dataFolder()).removeRecursively();
-    QDir().mkpath(bridge::dataFolder());
     publish({"news", "add", "--title", "浦发银行发布季度报告", "--code", "600000", "--market", "1",
              "--source", "本站"});
     publish(

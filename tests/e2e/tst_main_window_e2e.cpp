@@ -101,9 +101,6 @@ private:
 
 void TestMainWindowE2E::initTestCase() {
     QVERIFY(serverData_.isValid());
-    // A fresh data folder for the terminal.
-    QDir(bridge::dataFolder()).removeRecursively();
-    QDir().mkpath(bridge::dataFolder());
     httpPort_ = freePort();
     quotePort_ = freePort();
     // A login notice without a page, a pop-up notice and a headline for the status bar.

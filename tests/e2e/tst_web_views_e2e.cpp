@@ -98,8 +98,6 @@ private:
 
 void TestWebViewsE2E::initTestCase() {
     QVERIFY(serverData_.isValid() && downloads_.isValid());
-    QDir(bridge::dataFolder()).removeRecursively();
-    QDir().mkpath(bridge::dataFolder());
     httpPort_ = freePort();
     publish({"news", "add", "--title", kNewsTitle, "--code", "600000", "--market", "1", "--source",
              "公司公告"},
