@@ -36,7 +36,9 @@
 #include "server/store/password.h"
 #include "server/store/publications.h"
 #ifdef VQ_HAVE_MARKET
+#include "server/demo/demo_articles.h"
 #include "server/demo/demo_pools.h"
+#include "server/demo/review_publisher.h"
 #include "server/market/import.h"
 #endif
 #ifdef VQ_HAVE_MARKET_HTTP
@@ -265,6 +267,12 @@ int serve(const Args& args) {
             std::printf("veltoquorin-server: published the demo stock pools\n");
         }
     }
+    // A demo server publishes news and research from its market when it has none, and a
+    // review of the market as each session ends (started with the services below).
+    std::unique_ptr<vq::demo::ReviewPublisher> reviews;
+    if (args.has("--demo")) {
+        reviews = std::make_unique<vq::demo::ReviewPublisher>(*db, *market);
+    }
 #ifdef VQ_HAVE_MARKET_HTTP
     // Boards, ratings, margin list, breadth and F9/F10/F11 pages from the same market. The
     // market outlives the HTTP server: http.stop() runs before market->stop().
@@ -307,6 +315,17 @@ int serve(const Args& args) {
     }
     std::printf("veltoquorin-server: quotes on tcp://%s:%d, %zu securities\n",
                 options.quoteHost.c_str(), int(quote.port()), market->securities().size());
+    if (reviews) {
+        // On the publisher's thread: the seed reads the index and block history, which
+        // takes the market a few seconds to build on a fresh machine.
+        reviews->start([&db, &market] {
+            vq::store::Publications publications(*db);
+            if (vq::demo::seedArticles(publications, *market)) {
+                std::printf("veltoquorin-server: published the demo news and research\n");
+                std::fflush(stdout);
+            }
+        });
+    }
 #endif
     std::printf("veltoquorin-server: HTTP on http://%s:%d, data in %s\n", options.host.c_str(),
                 http.port(), QDir(options.dataDir).absolutePath().toLocal8Bit().constData());
@@ -319,6 +338,9 @@ int serve(const Args& args) {
     std::fflush(stdout);
     http.stop();
 #ifdef VQ_HAVE_QUOTE_SERVICE
+    if (reviews) {
+        reviews->stop();
+    }
     quote.stop();
     market->stop();
 #endif

@@ -128,16 +128,46 @@ QJsonArray Publications::notices(int type, qint64 updatedAfter, const QString& p
     return out;
 }
 
-qint64 Publications::addArticle(const Article& a) {
-    Transaction tx(db_);
+qint64 Publications::insertArticle(const Article& a) {
     Query q(db_,
             QStringLiteral("INSERT INTO articles (kind, code, market, title, source, pubdate,"
                            " content, created_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"));
     q.bind(a.kind).bind(a.code).bind(a.market).bind(a.title).bind(a.source).bind(a.pubdate);
     q.bind(a.content).bind(nowSeconds()).exec();
-    const qint64 id = q.returningId();
+    return q.returningId();
+}
+
+qint64 Publications::addArticle(const Article& a) {
+    Transaction tx(db_);
+    const qint64 id = insertArticle(a);
     tx.commit();
     return id;
+}
+
+void Publications::addArticles(const std::vector<Article>& articles) {
+    Transaction tx(db_);
+    for (const Article& a : articles) {
+        insertArticle(a);
+    }
+    tx.commit();
+}
+
+bool Publications::hasArticles() {
+    Query q(db_, QStringLiteral("SELECT 1 FROM articles LIMIT 1"));
+    q.exec();
+    return q.next();
+}
+
+QStringList Publications::articleTitles(const QString& kind, const QString& code, int market,
+                                        const QString& pubdate) {
+    Query q(db_, QStringLiteral("SELECT title FROM articles WHERE kind = ? AND code = ?"
+                                " AND market = ? AND pubdate = ? ORDER BY id"));
+    q.bind(kind).bind(code).bind(market).bind(pubdate).exec();
+    QStringList out;
+    while (q.next()) {
+        out.append(q.text(0));
+    }
+    return out;
 }
 
 QJsonArray Publications::articles(const QString& kind, const QString& code, int market, int offset,

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -45,6 +46,13 @@ public:
     QJsonArray notices(int type, qint64 updatedAfter, const QString& pubFrom, int limit);
 
     qint64 addArticle(const Article& article);
+    // Several items in one transaction: all of them or none.
+    void addArticles(const std::vector<Article>& articles);
+    // True when any news or research item is published.
+    bool hasArticles();
+    // Titles of the items of `kind` about `code` (empty: the whole market) on one day.
+    QStringList articleTitles(const QString& kind, const QString& code, int market,
+                              const QString& pubdate);
     // Newest first. An empty code lists the items of every security.
     QJsonArray articles(const QString& kind, const QString& code, int market, int offset,
                         int limit);
@@ -61,6 +69,7 @@ public:
     QJsonObject latestRelease();
 
 private:
+    qint64 insertArticle(const Article& article);
     Database& db_;
 };
 
