@@ -25,8 +25,7 @@ QString page(const store::Article& a) {
         a.code.isEmpty()
             ? QString()
             : QStringLiteral(" · <a class=\"quote\" href=\"goto::quote::%1,%1,%2\">%1 行情</a>")
-                  .arg(escapeHtml(a.code))
-                  .arg(a.market);
+                  .arg(escapeHtml(a.code), QString::number(a.market));
     return QStringLiteral(
                "<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
                "<title>%1</title><style>body{background:#1b1e23;color:#dcdcdc;"

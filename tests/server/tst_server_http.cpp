@@ -598,6 +598,11 @@ private slots:
             QString::fromStdString(get("/news/view?id=" + std::to_string(pub.addArticle(a))).body);
         QVERIFY(hostile.contains("goto::quote::6&quot;&gt;&lt;i&gt;,6&quot;&gt;&lt;i&gt;,2"));
         QVERIFY(!hostile.contains("<i>"));
+        // A code that looks like a placeholder of the page's own text stays as it is.
+        a.code = "%2";
+        const QString literal =
+            QString::fromStdString(get("/news/view?id=" + std::to_string(pub.addArticle(a))).body);
+        QVERIFY(literal.contains("goto::quote::%2,%2,2\">%2 行情"));
         QCOMPARE(get("/news/view?id=999999").status, 404);
         QCOMPARE(get("/research/view?id=" + std::to_string(marketWide)).status, 404);
         QCOMPARE(get("/news/view?id=abc").status, 400);
