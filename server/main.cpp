@@ -318,12 +318,14 @@ int serve(const Args& args) {
     if (reviews) {
         // On the publisher's thread: the seed reads the index and block history, which
         // takes the market a few seconds to build on a fresh machine.
+        // Reviews follow only the demo's own news, never an operator's.
         reviews->start([&db, &market] {
             vq::store::Publications publications(*db);
             if (vq::demo::seedArticles(publications, *market)) {
                 std::printf("veltoquorin-server: published the demo news and research\n");
                 std::fflush(stdout);
             }
+            return vq::demo::demoNewsPublished(publications);
         });
     }
 #endif

@@ -35,6 +35,10 @@ std::vector<store::Article> demoArticles(const market::Market& market, const Art
     return out;
 }
 
+bool demoNewsPublished(store::Publications& publications) {
+    return publications.hasArticleFrom(QStringLiteral("news"), reviewSource());
+}
+
 bool seedArticles(store::Publications& publications, const market::Market& market,
                   const ArticlePlan& plan) {
     if (publications.hasArticles()) {

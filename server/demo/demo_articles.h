@@ -28,4 +28,8 @@ std::vector<store::Article> demoArticles(const market::Market& market,
 bool seedArticles(store::Publications& publications, const market::Market& market,
                   const ArticlePlan& plan = ArticlePlan());
 
+// Whether the server's news are the demo's own (seeded now or at an earlier start), so that
+// live market reviews join them; an operator's items are never added to.
+bool demoNewsPublished(store::Publications& publications);
+
 }  // namespace vq::demo

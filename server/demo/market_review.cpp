@@ -121,6 +121,10 @@ bool sessionOver(const market::Market& market, int day, ReviewSession session) {
            market::beijingSecondOfDay(snap->time) >= market::session::kMorningClose;
 }
 
+QString reviewSource() {
+    return QStringLiteral("VeltoQuorin资讯");
+}
+
 std::optional<ReviewFigures> reviewFigures(const market::Market& market, int day,
                                            ReviewSession session) {
     if (!sessionOver(market, day, session)) {
@@ -162,7 +166,7 @@ store::Article reviewArticle(const ReviewFigures& f) {
     const Move& sh = f.indices.front();
     store::Article a;
     a.kind = QStringLiteral("news");
-    a.source = QStringLiteral("VeltoQuorin资讯");
+    a.source = reviewSource();
     a.pubdate = dayText(f.day);
     a.title = QStringLiteral("%1沪指%2%3报%4点，两市%5成交%6")
                   .arg(reviewPrefix(f.session), riseWord(sh.change()),

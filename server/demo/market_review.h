@@ -33,6 +33,8 @@ struct ReviewFigures {
 
 // The reviews' titles start with these, one per day and session.
 QString reviewPrefix(ReviewSession session);
+// The source every review names.
+QString reviewSource();
 
 // Whether the market has passed the session's end (11:30 or 15:00) of `day`.
 bool sessionOver(const market::Market& market, int day, ReviewSession session);

@@ -54,7 +54,7 @@ int ReviewPublisher::publishDue() {
     return published;
 }
 
-void ReviewPublisher::start(std::function<void()> first) {
+void ReviewPublisher::start(std::function<bool()> first) {
     std::lock_guard<std::mutex> lock(mu_);
     if (thread_.joinable()) {
         return;
@@ -74,12 +74,15 @@ void ReviewPublisher::stop() {
     }
 }
 
-void ReviewPublisher::run(const std::function<void()>& first) {
+void ReviewPublisher::run(const std::function<bool()>& first) {
     if (first) {
         try {
-            first();
+            if (!first()) {
+                return;
+            }
         } catch (const store::StoreError& e) {
             std::fprintf(stderr, "veltoquorin-server: %s\n", e.what());
+            return;
         }
     }
     std::unique_lock<std::mutex> lock(mu_);

@@ -24,9 +24,9 @@ public:
     ReviewPublisher(const ReviewPublisher&) = delete;
     ReviewPublisher& operator=(const ReviewPublisher&) = delete;
 
-    // Runs `first` (when given) on the publisher's thread, then looks every interval until
-    // stop(). Stopping joins the thread.
-    void start(std::function<void()> first = {});
+    // Runs `first` (when given) on the publisher's thread, then, unless it returned false,
+    // looks every interval until stop(). Stopping joins the thread.
+    void start(std::function<bool()> first = {});
     void stop();
 
     // One look: publishes the reviews that are due and not yet stored; how many it did.
@@ -37,7 +37,7 @@ public:
 
 private:
     bool publish(int day, ReviewSession session);
-    void run(const std::function<void()>& first);
+    void run(const std::function<bool()>& first);
 
     store::Database& db_;
     const market::Market& market_;

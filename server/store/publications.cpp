@@ -158,6 +158,12 @@ bool Publications::hasArticles() {
     return q.next();
 }
 
+bool Publications::hasArticleFrom(const QString& kind, const QString& source) {
+    Query q(db_, QStringLiteral("SELECT 1 FROM articles WHERE kind = ? AND source = ? LIMIT 1"));
+    q.bind(kind).bind(source).exec();
+    return q.next();
+}
+
 QStringList Publications::articleTitles(const QString& kind, const QString& code, int market,
                                         const QString& pubdate) {
     Query q(db_, QStringLiteral("SELECT title FROM articles WHERE kind = ? AND code = ?"

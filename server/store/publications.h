@@ -50,6 +50,8 @@ public:
     void addArticles(const std::vector<Article>& articles);
     // True when any news or research item is published.
     bool hasArticles();
+    // True when an item of `kind` from `source` is published.
+    bool hasArticleFrom(const QString& kind, const QString& source);
     // Titles of the items of `kind` about `code` (empty: the whole market) on one day.
     QStringList articleTitles(const QString& kind, const QString& code, int market,
                               const QString& pubdate);

@@ -81,14 +81,16 @@ private slots:
     void seededOnlyIntoAnEmptyStore_data() {
         QTest::addColumn<QString>("operatorKind");  // what an operator published first
         QTest::addColumn<int>("starts");
-        QTest::newRow("fresh server") << QString() << 1;
-        QTest::newRow("restarted server") << QString() << 3;
-        QTest::newRow("operator news") << "news" << 2;
-        QTest::newRow("operator research") << "research" << 1;
+        QTest::addColumn<bool>("reviewsFollow");  // live reviews join the items
+        QTest::newRow("fresh server") << QString() << 1 << true;
+        QTest::newRow("restarted server") << QString() << 3 << true;
+        QTest::newRow("operator news") << "news" << 2 << false;
+        QTest::newRow("operator research") << "research" << 1 << false;
     }
     void seededOnlyIntoAnEmptyStore() {
         QFETCH(QString, operatorKind);
         QFETCH(int, starts);
+        QFETCH(bool, reviewsFollow);
         TestDb t;
         store::Publications publications(*t.db);
         if (!operatorKind.isEmpty()) {
@@ -104,6 +106,7 @@ private slots:
         }
         const int total = t.list("news").size() + t.list("research").size();
         QCOMPARE(total, operatorKind.isEmpty() ? int(seeded().size()) : 1);
+        QCOMPARE(demo::demoNewsPublished(publications), reviewsFollow);
     }
 
     void everyKindIsSeeded() {
