@@ -169,6 +169,62 @@ private slots:
         QVERIFY(notices > 0);
     }
 
+    // Each unusual-movement notice quotes the three days' deviation from the exchange's index
+    // as the bars give it, at or past the exchange's threshold.
+    void unusualMovesAreTheBarsDeviation() {
+        market::Market& m = afternoonMarket();
+        int notices = 0;
+        for (const store::Article& a : seeded()) {
+            if (!a.title.endsWith(QStringLiteral("股票交易异常波动公告"))) {
+                continue;
+            }
+            ++notices;
+            const market::Security& s = subjectOf(a);
+            const QRegularExpressionMatch quoted =
+                QRegularExpression(QStringLiteral("偏离值累计达到([0-9.]+)%")).match(a.content);
+            QVERIFY(quoted.hasMatch());
+            const int index = m.find(s.market == market::Shanghai ? "1A0001" : "399001", s.market);
+            const std::map<int, double> indexCloses =
+                demo::closesByDay(demo::finishedBars(m, index, 200));
+            const std::vector<market::Bar> bars =
+                demo::finishedBars(m, s.index, 200, market::Adjust::Forward);
+            // The three days end on the trading day before the notice.
+            const int last = market::previousTradingDay(dayOf(a.pubdate));
+            size_t k = 0;
+            while (demo::barDay(bars[k]) != last) {
+                ++k;
+            }
+            double total = 0;
+            for (size_t j = k - 2; j <= k; ++j) {
+                total += bars[j].close / bars[j - 1].close -
+                         indexCloses.at(demo::barDay(bars[j])) /
+                             indexCloses.at(demo::barDay(bars[j - 1]));
+            }
+            QCOMPARE(quoted.captured(1), demo::percent(std::abs(total)).chopped(1));
+            QVERIFY(std::abs(total) >= (s.limitRate() >= 0.2 ? 0.3 : 0.2));
+        }
+        QVERIFY(notices > 0);
+    }
+
+    void wording_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("rise with sign") << demo::percent(0.0052, true) << "+0.52%";
+        QTest::newRow("fall") << demo::percent(-0.01234) << "-1.23%";
+        QTest::newRow("tiny fall is flat") << demo::percent(-0.00001, true) << "0.00%";
+        QTest::newRow("thousands") << demo::grouped(3215.333) << "3,215.33";
+        QTest::newRow("hundred millions") << demo::hundredMillions(1.5143e12) << "15,143.00亿元";
+        QTest::newRow("day") << demo::dayText(20240607) << "2024-06-07";
+        QTest::newRow("month and day") << demo::monthDayText(20240607) << "6月7日";
+        QTest::newRow("rating") << demo::ratingWord(4) << "增持";
+        QTest::newRow("no rating") << demo::ratingWord(0) << "";
+    }
+    void wording() {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(text, expected);
+    }
+
     void reviewFiguresAreTheIndexBars_data() {
         QTest::addColumn<int>("daysBack");  // finished days before the running one; 0: it
         QTest::addColumn<int>("session");
