@@ -34,36 +34,69 @@ double priceEarnings(const ReportFacts& f) {
     return f.stock->eps > 0 ? f.close / f.stock->eps : 0;
 }
 
-// One-line claims the figures support, the most telling first.
-QStringList theses(const ReportFacts& f) {
-    QStringList out;
+// A one-line claim and whether it argues for the stock (+1), against it (-1) or neither.
+struct Claim {
+    QString text;
+    int tone = 0;
+};
+
+// The claims the figures support, the most telling first.
+std::vector<Claim> claimsOf(const ReportFacts& f) {
+    std::vector<Claim> out;
     if (f.hasGrowth && f.growth >= 0.15) {
-        out << QStringLiteral("净利润增长%1，成长性突出").arg(percent(f.growth));
+        out.push_back({QStringLiteral("净利润增长%1，成长性突出").arg(percent(f.growth)), 1});
     }
     if (f.change >= 0.08) {
-        out << QStringLiteral("近%1日上涨%2，趋势向好").arg(kLookBack).arg(percent(f.change));
+        out.push_back(
+            {QStringLiteral("近%1日上涨%2，趋势向好").arg(kLookBack).arg(percent(f.change)), 1});
+        out.push_back(
+            {QStringLiteral("近%1日上涨%2，短期涨幅较大").arg(kLookBack).arg(percent(f.change)),
+             -1});
     } else if (f.change <= -0.08) {
-        out << QStringLiteral("近期回调%1，配置性价比提升").arg(percent(-f.change));
+        out.push_back({QStringLiteral("近期回调%1，配置性价比提升").arg(percent(-f.change)), 1});
+        out.push_back(
+            {QStringLiteral("近%1日下跌%2，趋势偏弱").arg(kLookBack).arg(percent(-f.change)), -1});
     }
     if (f.hasIndustry && f.change - f.industryChange >= 0.05) {
-        out << QStringLiteral("走势强于%1板块").arg(f.industry);
+        out.push_back({QStringLiteral("走势强于%1板块").arg(f.industry), 1});
+    } else if (f.hasIndustry && f.change - f.industryChange <= -0.05) {
+        out.push_back({QStringLiteral("走势弱于%1板块").arg(f.industry), -1});
     }
     if (f.year && f.year->roe >= 0.15) {
-        out << QStringLiteral("ROE达%1，盈利能力领先").arg(percent(f.year->roe));
+        out.push_back({QStringLiteral("ROE达%1，盈利能力领先").arg(percent(f.year->roe)), 1});
+    } else if (f.year && f.year->roe < 0.05) {
+        out.push_back({QStringLiteral("ROE仅%1，盈利能力偏弱").arg(percent(f.year->roe)), -1});
     }
     const double pe = priceEarnings(f);
     if (pe > 0 && pe < 15) {
-        out << QStringLiteral("市盈率%1倍，估值具备安全边际").arg(QString::number(pe, 'f', 1));
+        out.push_back(
+            {QStringLiteral("市盈率%1倍，估值具备安全边际").arg(QString::number(pe, 'f', 1)), 1});
     } else if (pe >= 40) {
-        out << QStringLiteral("估值%1倍，静待业绩消化").arg(QString::number(pe, 'f', 1));
+        out.push_back(
+            {QStringLiteral("市盈率%1倍，静待业绩消化").arg(QString::number(pe, 'f', 1)), -1});
     }
     if (f.hasGrowth && f.growth < 0) {
-        out << QStringLiteral("业绩短期承压，关注修复节奏");
+        out.push_back({QStringLiteral("业绩短期承压，关注修复节奏"), -1});
     } else if (f.hasGrowth) {
-        out << QStringLiteral("业绩稳健增长，经营质量良好");
+        out.push_back({QStringLiteral("业绩稳健增长，经营质量良好"), 1});
+    }
+    return out;
+}
+
+// The claims that agree with the rating: for a buy, none against the stock; for a sell,
+// none for it; a neutral rating takes any.
+QStringList theses(const ReportFacts& f) {
+    const int tone = f.stock->rating >= 4 ? 1 : f.stock->rating <= 2 ? -1 : 0;
+    QStringList out;
+    for (const Claim& c : claimsOf(f)) {
+        if (tone == 0 || c.tone == tone) {
+            out << c.text;
+        }
     }
     if (out.isEmpty()) {
-        out << QStringLiteral("行业地位稳固，长期价值可期");
+        out << (tone > 0   ? QStringLiteral("行业地位稳固，长期价值可期")
+                : tone < 0 ? QStringLiteral("基本面承压，建议谨慎对待")
+                           : QStringLiteral("估值与基本面基本匹配，维持观察"));
     }
     return out;
 }

@@ -142,6 +142,14 @@ private slots:
             QCOMPARE(quotedClose(a.content), std::round(close * 100) / 100);
             QVERIFY(a.title.startsWith(QStringLiteral("%1（%2）：").arg(demo::nameOf(s), a.code)));
             QVERIFY(a.title.contains(demo::ratingWord(s.rating)));
+            // The claim agrees with the rating.
+            static const QRegularExpression against(QStringLiteral("承压|偏弱|较大|谨慎|消化"));
+            static const QRegularExpression in(QStringLiteral("向好|突出|领先|安全边际|强于|提升"));
+            if (s.rating >= 4) {
+                QVERIFY2(!a.title.contains(against), qPrintable(a.title));
+            } else if (s.rating <= 2) {
+                QVERIFY2(!a.title.contains(in), qPrintable(a.title));
+            }
         }
         QCOMPARE(reports, 36 * 3);
     }
