@@ -1,49 +1,18 @@
 // The HTTP services driven over loopback against a real server with a fresh data folder:
-// the requests the terminal makes, and the broken ones it must survive.
-
-#include <httplib.h>
+// the requests the terminal makes and what it reads in the answers.
 
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
-#include <atomic>
-#include <chrono>
-#include <memory>
-#include <thread>
 
-#include "pg_cluster.h"
-#include "server/http/http_server.h"
-#include "server/store/accounts.h"
-#include "server/store/database.h"
+#include "http_fixture.h"
 #include "server/store/publications.h"
 
 using namespace vq;
+using http_fixture::form;
 
-namespace {
-
-struct Reply {
-    int status = 0;
-    QJsonDocument json;
-    std::string body;
-    QJsonObject object() const { return json.object(); }
-};
-
-QString form(std::initializer_list<std::pair<const char*, QString>> fields) {
-    QStringList parts;
-    for (const auto& [k, v] : fields) {
-        parts << QString::fromLatin1(k) + "=" + QString::fromLatin1(QUrl::toPercentEncoding(v));
-    }
-    return parts.join("&");
-}
-
-}  // namespace
-
-class HttpTest : public QObject {
+class HttpTest : public QObject, protected HttpFixture {
     Q_OBJECT
 
 public:
@@ -52,103 +21,10 @@ public:
 private:
     bool postgres_;
     bool noticesPublished_ = false;
-    PgCluster cluster_;
-    QTemporaryDir dir_;
-    std::unique_ptr<store::Database> db_;
-    std::unique_ptr<http::HttpServer> server_;
-    int port_ = 0;
-
-    static constexpr int kLockSeconds = 2;
-    static constexpr int kSessionTimeout = 2;
-
-    std::unique_ptr<httplib::Client> client() const {
-        auto c = std::make_unique<httplib::Client>("127.0.0.1", port_);
-        c->set_read_timeout(20, 0);
-        return c;
-    }
-
-    static Reply wrap(const httplib::Result& r) {
-        Reply out;
-        if (r) {
-            out.status = r->status;
-            out.body = r->body;
-            out.json = QJsonDocument::fromJson(QByteArray::fromStdString(r->body));
-        }
-        return out;
-    }
-
-    Reply get(const std::string& path) const { return wrap(client()->Get(path.c_str())); }
-    Reply postJson(const std::string& path, const QByteArray& body) const {
-        return wrap(client()->Post(path.c_str(), body.toStdString(), "application/json"));
-    }
-    Reply postForm(const QString& body) const {
-        return wrap(
-            client()->Post("/login", body.toStdString(), "application/x-www-form-urlencoded"));
-    }
-    Reply login(const QString& user, const QString& password) const {
-        return postForm(form({{"username", user},
-                              {"password", password},
-                              {"pcid", "PC-1"},
-                              {"menu", "v2"},
-                              {"versionid", "velto_winpc_tax1_1.000006"}}));
-    }
-    // Logs in and returns the login answer's user object.
-    QJsonObject session(const QString& user, const QString& password = QStringLiteral("pw")) const {
-        return login(user, password).object()[QStringLiteral("user")].toObject();
-    }
-    std::string uidOf(const QString& user) const {
-        return store::Accounts(*db_).byName(user)->uid.toStdString();
-    }
-    QJsonArray groups(const std::string& uid) const {
-        return get("/mystock?user_id=" + uid + "&cmd=get")
-            .object()[QStringLiteral("result")]
-            .toArray();
-    }
 
 private slots:
-    void initTestCase() {
-        store::DbConfig config;
-        if (postgres_) {
-            QString why;
-            if (!cluster_.start(&why)) {
-                QSKIP(qPrintable("HTTP services on PostgreSQL skipped: " + why));
-            }
-        }
-        QVERIFY(store::parseDbUrl(postgres_ ? cluster_.url() : QString(), dir_.path(), config,
-                                  nullptr));
-        db_.reset(new store::Database(config));
-        QVERIFY(db_->open());
-        store::Accounts accounts(*db_);
-        for (const char* name : {"alice", "bob", "carol", "dave", "erin", "frank"}) {
-            QCOMPARE(accounts.addUser(name, "pw"), store::Accounts::AddResult::Added);
-        }
-        http::HttpOptions options;
-        options.port = 0;
-        options.threads = 8;
-        options.dataDir = dir_.path();
-        options.quotePort = 18732;
-        options.sessionTimeoutSeconds = kSessionTimeout;
-        options.login.freeFailures = 3;
-        options.login.firstDelaySeconds = kLockSeconds;
-        options.login.maxDelaySeconds = kLockSeconds;
-        server_.reset(new http::HttpServer(*db_, options));
-        // A registrar from another library claims one market-derived service.
-        server_->addRegistrar([](http::Router& router) {
-            router.publish("board", "/board");
-            router.get("/board", [](const httplib::Request&, httplib::Response& res) {
-                http::sendJson(res, http::success({{"result", QJsonArray{1, 2}}}));
-            });
-        });
-        std::string error;
-        QVERIFY2(server_->start(&error), error.c_str());
-        port_ = server_->port();
-        QVERIFY(port_ > 0);
-    }
-    void cleanupTestCase() {
-        server_.reset();
-        db_.reset();
-        cluster_.stop();
-    }
+    void initTestCase() { startServer(postgres_); }
+    void cleanupTestCase() { stopServer(); }
 
     void controlAnswer() {
         const Reply r =
@@ -658,138 +534,6 @@ private slots:
             QCOMPARE(r.object()["code"].toString(), QString("5030"));
             QVERIFY(!r.object()["msg"].toString().isEmpty());
         }
-    }
-
-    void oversizedBody() {
-        const QByteArray big(1024 * 1024 + 1, ' ');
-        const Reply r = postJson("/mystock?user_id=" + uidOf("alice") + "&cmd=update", big);
-        QCOMPARE(r.status, 413);
-        QVERIFY(!r.object()["msg"].toString().isEmpty());
-        // Just under the limit is read (and then judged on its content).
-        QByteArray fits(1024 * 1024 - 16, ' ');
-        fits.prepend("[]");
-        QCOMPARE(postJson("/mystock?user_id=" + uidOf("alice") + "&cmd=update", fits).status, 200);
-    }
-
-    // A chunked body carries no length to check in advance: refused before it is read.
-    void chunkedBodyRefused() {
-        const QDir reports(dir_.filePath("crash-reports"));
-        const int before = reports.entryList(QDir::Files).size();
-        auto res = client()->Post(
-            "/crash-reporter/",
-            [](size_t offset, httplib::DataSink& sink) {
-                if (offset < 4096) {
-                    const std::string chunk(1024, 'x');
-                    sink.write(chunk.data(), chunk.size());
-                } else {
-                    sink.done();
-                }
-                return true;
-            },
-            "text/plain");
-        // The answer is 411; the server then closes the connection with the body unread,
-        // which the client may see as a reset before it reads the answer.
-        QVERIFY(!res || res->status == 411);
-        QCOMPARE(reports.entryList(QDir::Files).size(), before);
-        QCOMPARE(get("/v3clientcontrol").status, 200);
-    }
-
-    // Garbage to every route: never a 500, never a dead server.
-    void garbage_data() {
-        QTest::addColumn<QString>("path");
-        for (const char* p :
-             {"/login", "/mystock?user_id=x&cmd=update", "/formula?user_id=x",
-              "/user_action?user_id=x", "/crash-reporter/", "/heartbeat", "/notice?type=3",
-              "/v3clientcontrol", "/news/list", "/board", "/nowhere"}) {
-            QTest::newRow(p) << QString::fromLatin1(p);
-        }
-    }
-    void garbage() {
-        QFETCH(QString, path);
-        const std::string p = path.toStdString();
-        const std::vector<std::pair<std::string, std::string>> bodies = {
-            {"", "application/json"},
-            {std::string("\x00\xff\xfe{[\"", 6), "application/json"},
-            {"[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[", "application/json"},
-            {"username=%%%&password=%G0", "application/x-www-form-urlencoded"},
-            {"{\"cmd\":null}", "application/json"},
-            {"[{\"cmd\":\"ADD\",\"code\":\"600000\",\"group_id\":{}}]", "application/json"},
-        };
-        for (const auto& [body, type] : bodies) {
-            const Reply post = wrap(client()->Post(p.c_str(), body, type.c_str()));
-            QVERIFY2(post.status > 0 && post.status != 500, body.c_str());
-            const Reply got =
-                wrap(client()->Get((p + (p.find('?') == std::string::npos ? "?" : "&") +
-                                    "user_id=%00%01&type=%FF&code=" + std::string(300, 'x'))
-                                       .c_str()));
-            QVERIFY(got.status > 0 && got.status != 500);
-        }
-        QCOMPARE(get("/v3clientcontrol").status, 200);
-    }
-
-    // Stopping lets a request that is already being answered finish, then refuses new ones.
-    void stopFinishesRequestsInFlight() {
-        http::HttpOptions options;
-        options.port = 0;
-        options.dataDir = dir_.path();
-        http::HttpServer server(*db_, options);
-        std::atomic<bool> entered{false};
-        server.addRegistrar([&entered](http::Router& router) {
-            router.get("/slow", [&entered](const httplib::Request&, httplib::Response& res) {
-                entered = true;
-                std::this_thread::sleep_for(std::chrono::milliseconds(400));
-                http::sendJson(res, http::success());
-            });
-        });
-        QVERIFY(server.start());
-        const int port = server.port();
-        int status = 0;
-        std::thread request([&] {
-            httplib::Client c("127.0.0.1", port);
-            c.set_read_timeout(20, 0);
-            if (auto r = c.Get("/slow")) {
-                status = r->status;
-            }
-        });
-        QTRY_VERIFY_WITH_TIMEOUT(entered.load(), 10000);
-        server.stop();
-        request.join();
-        QCOMPARE(status, 200);
-        httplib::Client late("127.0.0.1", port);
-        late.set_connection_timeout(2, 0);
-        QVERIFY(!late.Get("/v3clientcontrol"));
-    }
-
-    // Many terminals at once: every request answered, every write kept.
-    void concurrentClients() {
-        const std::string uid = uidOf("dave");
-        QVERIFY(postJson("/mystock?user_id=" + uid + "&cmd=update",
-                         R"([{"cmd":"RENAME","group_id":1,"group_name":"A"}])")
-                    .status == 200);
-        std::atomic<int> bad{0};
-        std::vector<std::thread> threads;
-        for (int t = 0; t < 8; ++t) {
-            threads.emplace_back([&, t] {
-                httplib::Client c("127.0.0.1", port_);
-                c.set_read_timeout(30, 0);
-                for (int i = 0; i < 10; ++i) {
-                    const std::string code = std::to_string(t * 100 + i);
-                    const std::string body = R"([{"cmd":"ADD","code":{"code":")" + code +
-                                             R"(","market_id":"1"},"group_id":"1"}])";
-                    auto r = c.Post(("/mystock?user_id=" + uid + "&cmd=update").c_str(), body,
-                                    "application/json");
-                    auto g = c.Get(("/mystock?user_id=" + uid + "&cmd=get").c_str());
-                    if (!r || r->status != 200 || !g || g->status != 200) {
-                        ++bad;
-                    }
-                }
-            });
-        }
-        for (auto& th : threads) {
-            th.join();
-        }
-        QCOMPARE(bad.load(), 0);
-        QCOMPARE(groups(uid)[0].toObject()["codes"].toArray().size(), 80);
     }
 };
 
