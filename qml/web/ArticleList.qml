@@ -125,7 +125,8 @@ Rectangle {
                 anchors.right: date.left
                 anchors.rightMargin: 14
                 anchors.verticalCenter: parent.verticalCenter
-                width: list.showSource ? Math.min(implicitWidth, 90) : 0
+                // A wide list shows the whole source; a narrow one keeps the room for the title.
+                width: list.showSource ? Math.min(implicitWidth, Math.max(90, row.width / 5)) : 0
                 visible: list.showSource
                 text: String(modelData.source || "")
                 elide: Text.ElideRight
