@@ -3,7 +3,7 @@
 //
 // The terminal fills the "{{code}}"/"{{market}}" placeholders of the list addresses from the
 // security it shows, and removes or leaves them when it has none (the home page): an empty
-// or unreplaced code lists the market-wide items.
+// or unreplaced code lists every item, market-wide and of each security.
 #include "server/http/services.h"
 #include "server/store/publications.h"
 
