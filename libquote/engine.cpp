@@ -372,7 +372,7 @@ void Engine::onConnected() {
     backoffMs_ = kFirstBackoffMs;
     lastPingMs_ = monotonicMs();
     deliverState(QUOTE_SERVER_CONNECTED);
-    // Every current subscription is sent again, then the one-shot requests made meanwhile.
+    // Every current subscription is sent again, then the one-shot requests still unanswered.
     for (const vqp::Request& r : routes_.toSendOnConnect())
         sendRequestNow(r);
 }

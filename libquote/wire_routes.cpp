@@ -58,12 +58,9 @@ std::vector<vqp::Request> WireRoutes::toSendOnConnect() {
 }
 
 void WireRoutes::connectionLost() {
-    for (auto it = routes_.begin(); it != routes_.end();) {
-        if (!it->second.subscription() && it->second.sent)
-            it = routes_.erase(it);
-        else
-            ++it;
-    }
+    for (auto& kv : routes_)
+        if (!kv.second.subscription())
+            kv.second.sent = false;
 }
 
 }  // namespace libquote

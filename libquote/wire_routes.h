@@ -37,9 +37,10 @@ public:
     bool take(uint32_t wire, Target& target);
 
     // The requests a new connection must carry, in the order they were made: every
-    // subscription, then the one-shot requests not sent yet (now counted as sent).
+    // subscription, then the one-shot requests still unanswered (now counted as sent).
     std::vector<vqp::Request> toSendOnConnect();
-    // The connection is gone: one-shot requests already sent will never be answered.
+    // The connection is gone, and with it the answers of one-shot requests already sent:
+    // they go out again on the next connection.
     void connectionLost();
     void clear() { routes_.clear(); }
     size_t size() const { return routes_.size(); }

@@ -2,11 +2,17 @@
 // service while the market moves: replies of what it asked before never reach it again,
 // a Fetch still answers beside the subscription, and the service is left holding only the
 // context's current subscription, across a reconnect and after a cancel.
+#include "protocol/wire.h"
 #include "quote_fixture.h"
 
 #include <QtTest>
 
 #include <atomic>
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +33,7 @@ using Steps = std::vector<Step>;
 
 Q_DECLARE_METATYPE(Steps)
 Q_DECLARE_METATYPE(Send)
+Q_DECLARE_METATYPE(Step)
 
 namespace {
 
@@ -48,6 +55,62 @@ public:
 private:
     std::atomic<bool> stop_{false};
     std::thread thread_;
+};
+
+// Takes the engine's connection on the service's port as the service would, reads what it
+// sends and answers none of it.
+class SilentService {
+public:
+    explicit SilentService(uint16_t port) : listener_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        int on = 1;
+        ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        listening_ = ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+                     ::listen(listener_, 4) == 0;
+    }
+    ~SilentService() {
+        if (peer_ >= 0)
+            ::close(peer_);
+        ::close(listener_);
+    }
+
+    // Waits until the engine has connected and sent something after its hello; false when
+    // nothing came within `ms`. The connection then drops unanswered with this object.
+    bool takeRequest(int ms) {
+        if (!listening_ || !readable(listener_, ms))
+            return false;
+        peer_ = ::accept(listener_, nullptr, nullptr);
+        vqp::Hello server;
+        server.role = vqp::Role::Server;
+        std::string hello;
+        vqp::encodeHello(server, hello);
+        if (peer_ < 0 || ::send(peer_, hello.data(), hello.size(), MSG_NOSIGNAL) < 0)
+            return false;
+        size_t got = 0;
+        char buf[4096];
+        while (got <= vqp::kHelloSize) {
+            if (!readable(peer_, ms))
+                return false;
+            const ssize_t n = ::recv(peer_, buf, sizeof buf, 0);
+            if (n <= 0)
+                return false;
+            got += size_t(n);
+        }
+        return true;
+    }
+
+private:
+    static bool readable(int fd, int ms) {
+        pollfd p{fd, POLLIN, 0};
+        return ::poll(&p, 1, ms) == 1;
+    }
+
+    int listener_;
+    int peer_ = -1;
+    bool listening_ = false;
 };
 
 struct CtxHolder {
@@ -95,6 +158,8 @@ private slots:
     void fetchBesideSubscription_data();
     void fetchBesideSubscription();
     void reconnectSendsOnlyCurrent();
+    void unansweredRequestSentAgain_data();
+    void unansweredRequestSentAgain();
     void nothingLeftSubscribed_data();
     void nothingLeftSubscribed();
 
@@ -286,6 +351,32 @@ void TestLibquoteRerequest::reconnectSendsOnlyCurrent() {
     QCOMPARE(replyLog().countFor(restarted, once.ctx), size_t(1));
     for (const Got& g : replyLog().of(sub.ctx, restarted))
         QCOMPARE(g.firstNo, current.first);
+}
+
+void TestLibquoteRerequest::unansweredRequestSentAgain_data() {
+    QTest::addColumn<Step>("ask");
+    QTest::newRow("a page of a list") << Step{Send::Request, 30, 20, 20};
+    QTest::newRow("day bars") << Step{Send::Request, 33, 0, 20};
+}
+
+// A one-shot request that went out on a connection which then dropped before it was
+// answered goes out again on the next connection, and is answered there.
+void TestLibquoteRerequest::unansweredRequestSentAgain() {
+    QFETCH(Step, ask);
+    const uint16_t port = fx_->port();
+    size_t from = replyLog().size();
+    fx_->stopService();
+    QVERIFY(replyLog().waitFor(
+        from, [](const Got& g) { return g.type == QUOTE_REPLY_SERVER_STATE && g.state == 0; }));
+    CtxHolder once;
+    sendStep(once.ctx, ask);
+    {
+        SilentService silent(port);
+        QVERIFY(silent.takeRequest(10000));
+    }
+    const size_t restarted = replyLog().size();
+    QVERIFY(fx_->startService(port));
+    QVERIFY(waitAnswer(restarted, once.ctx, ask));
 }
 
 void TestLibquoteRerequest::nothingLeftSubscribed_data() {
