@@ -297,7 +297,7 @@ void Engine::apply(Command& c) {
             // The service keeps pushing a superseded subscription until told otherwise; its
             // cancel goes out before the request that replaces it.
             bool up = state_ == State::Up;
-            for (uint32_t wire : routes_.open(c.id, c.request, c.seriesLead, up))
+            for (uint32_t wire : routes_.open(c.id, c.request, c.seriesLead))
                 if (up)
                     vqp::encodeCancel(wire, out_);
             if (up)
@@ -380,7 +380,6 @@ void Engine::onConnected() {
 void Engine::onLost() {
     bool wasConnected = state_ == State::Up;
     dropConnection();
-    routes_.connectionLost();
     state_ = State::Idle;
     nextAttemptMs_ = monotonicMs() + backoffMs_;
     backoffMs_ = std::min(backoffMs_ * 2, kMaxBackoffMs);

@@ -17,8 +17,7 @@ std::vector<uint32_t> WireRoutes::retire(uint32_t ctx, uint32_t keepSeries) {
     return subscriptions;
 }
 
-std::vector<uint32_t> WireRoutes::open(uint32_t ctx, const vqp::Request& r, uint32_t seriesLead,
-                                       bool sent) {
+std::vector<uint32_t> WireRoutes::open(uint32_t ctx, const vqp::Request& r, uint32_t seriesLead) {
     const bool fetch = r.action == vqp::Action::Fetch;
     std::vector<uint32_t> superseded;
     if (!fetch)
@@ -26,7 +25,6 @@ std::vector<uint32_t> WireRoutes::open(uint32_t ctx, const vqp::Request& r, uint
     Route& route = routes_[r.id];
     route.target = Target{ctx, fetch ? seriesLead : r.id, fetch};
     route.request = r;
-    route.sent = sent;
     return superseded;
 }
 
@@ -44,23 +42,15 @@ bool WireRoutes::take(uint32_t wire, Target& target) {
     return true;
 }
 
-std::vector<vqp::Request> WireRoutes::toSendOnConnect() {
+std::vector<vqp::Request> WireRoutes::toSendOnConnect() const {
     std::vector<vqp::Request> out;
-    for (auto& kv : routes_)
+    for (const auto& kv : routes_)
         if (kv.second.subscription())
             out.push_back(kv.second.request);
-    for (auto& kv : routes_)
-        if (!kv.second.subscription() && !kv.second.sent) {
-            kv.second.sent = true;
-            out.push_back(kv.second.request);
-        }
-    return out;
-}
-
-void WireRoutes::connectionLost() {
-    for (auto& kv : routes_)
+    for (const auto& kv : routes_)
         if (!kv.second.subscription())
-            kv.second.sent = false;
+            out.push_back(kv.second.request);
+    return out;
 }
 
 }  // namespace libquote

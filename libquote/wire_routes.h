@@ -27,8 +27,7 @@ public:
     // Takes a send of context `ctx` (its wire id in r.id); `seriesLead` is the send that
     // started the context's current series. Returns the wire ids of the subscriptions it
     // supersedes, which the service still pushes until told to cancel.
-    // `sent`: the request went out on the current connection.
-    std::vector<uint32_t> open(uint32_t ctx, const vqp::Request& r, uint32_t seriesLead, bool sent);
+    std::vector<uint32_t> open(uint32_t ctx, const vqp::Request& r, uint32_t seriesLead);
     // Retires every route of the context (cancelled or released); returns its
     // subscriptions as open() does.
     std::vector<uint32_t> close(uint32_t ctx);
@@ -37,11 +36,9 @@ public:
     bool take(uint32_t wire, Target& target);
 
     // The requests a new connection must carry, in the order they were made: every
-    // subscription, then the one-shot requests still unanswered (now counted as sent).
-    std::vector<vqp::Request> toSendOnConnect();
-    // The connection is gone, and with it the answers of one-shot requests already sent:
-    // they go out again on the next connection.
-    void connectionLost();
+    // subscription, then every one-shot request still unanswered, whether it went out on a
+    // connection since lost or was made while there was none.
+    std::vector<vqp::Request> toSendOnConnect() const;
     void clear() { routes_.clear(); }
     size_t size() const { return routes_.size(); }
 
@@ -49,7 +46,6 @@ private:
     struct Route {
         Target target;
         vqp::Request request;
-        bool sent = false;
         bool subscription() const { return request.action == vqp::Action::Subscribe; }
     };
     // Every route of the context but Fetches of the series `keepSeries` (0: none kept).
