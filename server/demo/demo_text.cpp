@@ -41,19 +41,7 @@ QString riseWord(double change) {
 }
 
 QString ratingWord(int rating) {
-    switch (rating) {
-        case 5:
-            return QStringLiteral("买入");
-        case 4:
-            return QStringLiteral("增持");
-        case 3:
-            return QStringLiteral("中性");
-        case 2:
-            return QStringLiteral("减持");
-        case 1:
-            return QStringLiteral("卖出");
-    }
-    return QString();
+    return QString::fromUtf8(market::ratingText(rating));
 }
 
 QString codeOf(const market::Security& s) {

@@ -82,6 +82,23 @@ struct Security {
     double limitRate() const;
 };
 
+// The word for a stock's rating (1 sell … 5 buy); empty for none.
+inline const char* ratingText(int rating) {
+    switch (rating) {
+        case 5:
+            return "买入";
+        case 4:
+            return "增持";
+        case 3:
+            return "中性";
+        case 2:
+            return "减持";
+        case 1:
+            return "卖出";
+    }
+    return "";
+}
+
 // Indices and blocks: their values are made of their members' rather than traded.
 inline bool isAggregate(const Security& s) {
     return s.type == SecType::Index || s.type == SecType::Block;

@@ -22,22 +22,6 @@ QString text(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-const char* ratingText(int r) {
-    switch (r) {
-        case 5:
-            return "买入";
-        case 4:
-            return "增持";
-        case 3:
-            return "中性";
-        case 2:
-            return "减持";
-        case 1:
-            return "卖出";
-    }
-    return "";
-}
-
 bool isAShare(const Security& s) {
     return s.type == SecType::Stock;
 }
